@@ -1,0 +1,73 @@
+#pragma once
+
+#include "TavrolixCoreExport.h"
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+class QModbusDataUnit;
+class QModbusReply;
+class QModbusRtuSerialClient;
+
+// The one Modbus RTU master of the program. Every request blocks its caller in a
+// nested event loop until the reply is in, failed or timed out (700 ms at most);
+// on failure the outputs stay untouched and lastError() tells why.
+class TAVROLIX_CORE_EXPORT ModbusClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ModbusClient(QObject *parent = nullptr);
+    ~ModbusClient() override;
+
+    bool connect(const QString &portName, int baudRate, char parity, int dataBits, int stopBits,
+                 int slaveAddress);
+    void disconnect();
+    void setSlaveAddress(int address);
+    bool isConnected() const { return m_connected; }
+    QString lastError() const { return m_lastError; }
+
+    // Device baud rates; devices store their own rate as an index into this list.
+    static const QList<int> &baudRates();
+
+    bool readCoils(quint16 start, quint16 count, QList<bool> &values);
+    bool readDiscreteInputs(quint16 start, quint16 count, QList<bool> &values);
+    bool readHoldingRegisters(quint16 start, quint16 count, QList<quint16> &values);
+    bool readInputRegisters(quint16 start, quint16 count, QList<quint16> &values);
+    bool readHoldingRegister(quint16 address, quint16 &value);
+    bool readInputRegister(quint16 address, quint16 &value);
+    bool readSignature(quint16 &signature);
+    bool readVersion(quint16 &major, quint16 &minor);
+
+    bool writeSingleCoil(quint16 address, bool value);
+    bool writeCoils(quint16 start, const QList<bool> &values);
+    bool writeRegister(quint16 address, quint16 value);
+    bool writeRegisters(quint16 start, const QList<quint16> &values);
+
+    // Waits for a reply handed out by the toolkit client. True when it finished
+    // without error; the reply then belongs to the caller. On false the reply is
+    // released as soon as the toolkit no longer needs it.
+    bool waitForReply(QModbusReply *reply);
+
+signals:
+    void connected();
+    void disconnected();
+    void errorOccurred(const QString &error);
+
+private:
+    bool readBits(int registerType, quint16 start, quint16 count, QList<bool> &values);
+    bool readWords(int registerType, quint16 start, quint16 count, QList<quint16> &values);
+    bool write(const QModbusDataUnit &unit);
+    // Sends the unit and waits; on true *result holds the reply's data unit.
+    bool transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result);
+    void fail(const QString &error);
+
+    QModbusRtuSerialClient *m_modbus = nullptr;
+    bool m_connected = false;
+    int m_slaveAddress = 1;
+    QString m_lastError;
+    QMutex m_mutex;
+    const int m_timeout = 500;
+};

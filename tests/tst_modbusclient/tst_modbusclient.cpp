@@ -1,0 +1,504 @@
+#include "DeviceSimulator.h"
+#include "ModbusClient.h"
+#include "VirtualSerialPair.h"
+
+#include <QElapsedTimer>
+#include <QModbusRtuSerialClient>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+using Fault = DeviceSimulator::Fault;
+
+namespace {
+
+enum class Op {
+    ReadCoils,
+    ReadDiscreteInputs,
+    ReadHolding,
+    ReadInput,
+    ReadHoldingOne,
+    ReadInputOne,
+    Signature,
+    Version,
+    WriteSingleCoil,
+    WriteCoilsOne,
+    WriteCoilsTwo,
+    WriteRegister,
+    WriteRegistersOne,
+    WriteRegistersThree,
+};
+
+// Runs one client operation; `words` and `bits` are its output arguments.
+bool run(ModbusClient &client, Op op, QList<quint16> &words, QList<bool> &bits)
+{
+    quint16 a = words.value(0);
+    quint16 b = words.value(1);
+    bool ok = false;
+    switch (op) {
+    case Op::ReadCoils:
+        return client.readCoils(10, 11, bits);
+    case Op::ReadDiscreteInputs:
+        return client.readDiscreteInputs(20, 3, bits);
+    case Op::ReadHolding:
+        return client.readHoldingRegisters(5, 4, words);
+    case Op::ReadInput:
+        return client.readInputRegisters(1, 2, words);
+    case Op::ReadHoldingOne:
+        ok = client.readHoldingRegister(7, a);
+        break;
+    case Op::ReadInputOne:
+        ok = client.readInputRegister(8, a);
+        break;
+    case Op::Signature:
+        ok = client.readSignature(a);
+        break;
+    case Op::Version:
+        ok = client.readVersion(a, b);
+        break;
+    case Op::WriteSingleCoil:
+        return client.writeSingleCoil(3, true);
+    case Op::WriteCoilsOne:
+        return client.writeCoils(4, {true});
+    case Op::WriteCoilsTwo:
+        return client.writeCoils(4, {true, false});
+    case Op::WriteRegister:
+        return client.writeRegister(9, 0xBEEF);
+    case Op::WriteRegistersOne:
+        return client.writeRegisters(12, {7});
+    case Op::WriteRegistersThree:
+        return client.writeRegisters(12, {7, 8, 9});
+    }
+    if (ok)
+        words = {a, b};
+    return ok;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Op)
+Q_DECLARE_METATYPE(Fault)
+
+class tst_ModbusClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void requestsOnTheLine_data();
+    void requestsOnTheLine();
+    void readValues();
+    void failedRequestKeepsOutputs_data();
+    void failedRequestKeepsOutputs();
+    void refusedWithoutTraffic_data();
+    void refusedWithoutTraffic();
+    void lateReplyAfterGuard();
+    void disconnectDuringWait();
+    void nestedRequestsEndOnDisconnect();
+    void notConnected();
+    void connectWhileOpen();
+    void failedConnect();
+    void parity_data();
+    void parity();
+    void portGoesAway();
+
+private:
+    bool connectClient(ModbusClient &client);
+
+    VirtualSerialPair m_pair;
+    DeviceSimulator m_device;
+    ModbusClient m_client;
+};
+
+void tst_ModbusClient::initTestCase()
+{
+    QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
+    m_device.setIdentity(4, 2, 15);
+    QVERIFY2(m_device.start(m_pair.devicePath(), 1), qPrintable(m_device.errorString()));
+}
+
+void tst_ModbusClient::init()
+{
+    m_device.clearFault();
+    QVERIFY(connectClient(m_client));
+    m_device.clearRequests();
+}
+
+void tst_ModbusClient::cleanup()
+{
+    m_client.disconnect();
+}
+
+bool tst_ModbusClient::connectClient(ModbusClient &client)
+{
+    return client.connect(m_pair.clientPath(), 9600, 'N', 8, 1, 1);
+}
+
+void tst_ModbusClient::requestsOnTheLine_data()
+{
+    QTest::addColumn<Op>("op");
+    QTest::addColumn<SimulatedRequest>("expected");
+
+    QTest::newRow("read coils") << Op::ReadCoils << SimulatedRequest{1, 10, 11, {}};
+    QTest::newRow("read discrete inputs")
+        << Op::ReadDiscreteInputs << SimulatedRequest{2, 20, 3, {}};
+    QTest::newRow("read holding registers") << Op::ReadHolding << SimulatedRequest{3, 5, 4, {}};
+    QTest::newRow("read input registers") << Op::ReadInput << SimulatedRequest{4, 1, 2, {}};
+    QTest::newRow("read one holding") << Op::ReadHoldingOne << SimulatedRequest{3, 7, 1, {}};
+    QTest::newRow("read one input") << Op::ReadInputOne << SimulatedRequest{4, 8, 1, {}};
+    QTest::newRow("signature") << Op::Signature << SimulatedRequest{4, 0, 1, {}};
+    QTest::newRow("version") << Op::Version << SimulatedRequest{4, 1, 2, {}};
+    QTest::newRow("write single coil") << Op::WriteSingleCoil << SimulatedRequest{5, 3, 1, {1}};
+    QTest::newRow("write coils, one") << Op::WriteCoilsOne << SimulatedRequest{5, 4, 1, {1}};
+    QTest::newRow("write coils, two") << Op::WriteCoilsTwo << SimulatedRequest{15, 4, 2, {1, 0}};
+    QTest::newRow("write register")
+        << Op::WriteRegister << SimulatedRequest{6, 9, 1, {0xBEEF}};
+    QTest::newRow("write registers, one")
+        << Op::WriteRegistersOne << SimulatedRequest{6, 12, 1, {7}};
+    QTest::newRow("write registers, three")
+        << Op::WriteRegistersThree << SimulatedRequest{16, 12, 3, {7, 8, 9}};
+}
+
+void tst_ModbusClient::requestsOnTheLine()
+{
+    QFETCH(Op, op);
+    QFETCH(SimulatedRequest, expected);
+
+    QList<quint16> words;
+    QList<bool> bits;
+    QVERIFY2(run(m_client, op, words, bits), qPrintable(m_client.lastError()));
+    QCOMPARE(m_device.requests(), QList<SimulatedRequest>{expected});
+}
+
+void tst_ModbusClient::readValues()
+{
+    for (int i = 0; i < 4; ++i)
+        m_device.setHoldingRegister(5 + i, quint16(0xFFFF - i));
+    m_device.setInputRegister(8, 321);
+    for (int i = 0; i < 11; ++i)
+        m_device.setCoil(10 + i, i % 3 == 0);
+
+    QList<quint16> words(10, 42);
+    QVERIFY(m_client.readHoldingRegisters(5, 4, words));
+    QCOMPARE(words, (QList<quint16>{0xFFFF, 0xFFFE, 0xFFFD, 0xFFFC}));
+
+    // Coils come back padded to whole bytes; the caller gets exactly what it asked for.
+    QList<bool> bits(20, true);
+    QVERIFY(m_client.readCoils(10, 11, bits));
+    QCOMPARE(bits, (QList<bool>{true, false, false, true, false, false, true, false, false,
+                                true, false}));
+
+    quint16 value = 0;
+    QVERIFY(m_client.readInputRegister(8, value));
+    QCOMPARE(value, quint16(321));
+    quint16 major = 0;
+    quint16 minor = 0;
+    QVERIFY(m_client.readVersion(major, minor));
+    QCOMPARE(major, quint16(2));
+    QCOMPARE(minor, quint16(15));
+    QVERIFY(m_client.readSignature(value));
+    QCOMPARE(value, quint16(4));
+
+    QVERIFY(m_client.writeRegisters(30, {1, 2, 3}));
+    QCOMPARE(m_device.holdingRegister(31), quint16(2));
+    QVERIFY(m_client.writeCoils(40, {true, true, false}));
+    QVERIFY(m_device.coil(41));
+    QVERIFY(!m_device.coil(42));
+    QCOMPARE(m_client.lastError(), QString());
+}
+
+void tst_ModbusClient::failedRequestKeepsOutputs_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("parameter");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("no reply") << Fault::NoReply << 0 << 0 << "Timeout";
+    QTest::newRow("reply after the guard") << Fault::Delay << 900 << 0 << "Timeout";
+    QTest::newRow("corrupt checksum") << Fault::BadCrc << 0 << 0 << "Timeout";
+    QTest::newRow("exception reply")
+        << Fault::Exception << 4 << 0 << "Modbus Exception Response.";
+    QTest::newRow("address the device lacks")
+        << Fault::None << 0 << 300 << "Modbus Exception Response.";
+    // A short or long reply is a late answer or a broken device: zeros or extra
+    // values taken for data would end up flashed into the device.
+    QTest::newRow("short reply") << Fault::ShortReply << 0 << 0 << "Invalid reply";
+    QTest::newRow("over-long reply") << Fault::LongReply << 0 << 0 << "Invalid reply";
+}
+
+void tst_ModbusClient::failedRequestKeepsOutputs()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, parameter);
+    QFETCH(int, address);
+    QFETCH(QString, error);
+
+    m_device.setFault(fault, parameter);
+    QList<quint16> words(10, 42);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!m_client.readHoldingRegisters(quint16(address), 4, words));
+    const qint64 elapsed = clock.elapsed();
+    QCOMPARE(m_client.lastError(), error);
+    QCOMPARE(words, QList<quint16>(10, 42));
+    if (error == QLatin1String("Timeout")) {
+        QVERIFY2(elapsed >= 650 && elapsed < 1000, qPrintable(QString::number(elapsed)));
+    }
+
+    // Bit reads keep their outputs as well.
+    QList<bool> bits(3, true);
+    QVERIFY(!m_client.readCoils(quint16(address), 8, bits));
+    QCOMPARE(bits, QList<bool>(3, true));
+    if (fault == Fault::None)
+        return; // the identity registers exist
+    quint16 major = 77;
+    quint16 minor = 78;
+    QVERIFY(!m_client.readVersion(major, minor));
+    QCOMPARE(major, quint16(77));
+    QCOMPARE(minor, quint16(78));
+}
+
+void tst_ModbusClient::refusedWithoutTraffic_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("read 0 registers") << 0;
+    QTest::newRow("read 0 coils") << 1;
+    QTest::newRow("write 0 registers") << 2;
+    QTest::newRow("write 0 coils") << 3;
+    QTest::newRow("read 126 registers") << 4;
+    QTest::newRow("write 124 registers") << 5;
+    QTest::newRow("write 70000 registers") << 6;
+}
+
+void tst_ModbusClient::refusedWithoutTraffic()
+{
+    QFETCH(int, kind);
+    QList<quint16> words(2, 5);
+    QList<bool> bits(2, true);
+    bool ok = true;
+    switch (kind) {
+    case 0:
+        ok = m_client.readHoldingRegisters(0, 0, words);
+        break;
+    case 1:
+        ok = m_client.readCoils(0, 0, bits);
+        break;
+    case 2:
+        ok = m_client.writeRegisters(0, {});
+        break;
+    case 3:
+        ok = m_client.writeCoils(0, {});
+        break;
+    case 4:
+        ok = m_client.readHoldingRegisters(0, 126, words);
+        break;
+    case 5:
+        ok = m_client.writeRegisters(0, QList<quint16>(124, 1));
+        break;
+    case 6:
+        ok = m_client.writeRegisters(0, QList<quint16>(70000, 1));
+        break;
+    }
+    QVERIFY(!ok);
+    QCOMPARE(m_client.lastError(), QStringLiteral("Invalid reply"));
+    QCOMPARE(words, QList<quint16>(2, 5));
+    QCOMPARE(bits, QList<bool>(2, true));
+
+    // The line carried nothing: the next request is the first the device sees.
+    quint16 signature = 0;
+    QVERIFY(m_client.readSignature(signature));
+    QCOMPARE(m_device.requests().size(), 1);
+}
+
+void tst_ModbusClient::lateReplyAfterGuard()
+{
+    // Both attempts of the toolkit are answered 900 ms late, after the guard gave up.
+    QSignalSpy sent(&m_device, &DeviceSimulator::replySent);
+    m_device.setFault(Fault::Delay, 900, 2);
+    QList<quint16> words;
+    QVERIFY(!m_client.readHoldingRegisters(0, 2, words));
+    QCOMPARE(m_client.lastError(), QStringLiteral("Timeout"));
+
+    // The next request queues behind the abandoned one and still gets its own answer.
+    m_device.setHoldingRegister(0, 11);
+    m_device.setHoldingRegister(1, 22);
+    QVERIFY2(m_client.readHoldingRegisters(0, 2, words), qPrintable(m_client.lastError()));
+    QCOMPARE(words, (QList<quint16>{11, 22}));
+
+    // The late replies reach the client after it gave up on them; nothing may crash
+    // and the line must stay usable.
+    QTRY_COMPARE_WITH_TIMEOUT(sent.size(), 2, 3000);
+    m_device.setHoldingRegister(1, 33);
+    QVERIFY2(m_client.readHoldingRegisters(0, 2, words), qPrintable(m_client.lastError()));
+    QCOMPARE(words, (QList<quint16>{11, 33}));
+}
+
+void tst_ModbusClient::disconnectDuringWait()
+{
+    m_device.setFault(Fault::NoReply);
+    QSignalSpy disconnected(&m_client, &ModbusClient::disconnected);
+    QTimer::singleShot(100, &m_client, [this] { m_client.disconnect(); });
+
+    QList<quint16> words(3, 9);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!m_client.readHoldingRegisters(0, 2, words));
+    QVERIFY2(clock.elapsed() < 650, "the wait must end with the connection");
+    QCOMPARE(words, QList<quint16>(3, 9));
+    QCOMPARE(m_client.lastError(), QStringLiteral("Not connected"));
+    QCOMPARE(disconnected.size(), 1);
+    QVERIFY(!m_client.isConnected());
+}
+
+void tst_ModbusClient::nestedRequestsEndOnDisconnect()
+{
+    // A timer starts a second request while the first waits; a later timer
+    // disconnects while both wait. Both callers must see a failure.
+    m_device.setFault(Fault::NoReply);
+    bool innerResult = true;
+    QList<quint16> innerWords(1, 5);
+    QTimer::singleShot(50, &m_client, [&] {
+        QTimer::singleShot(100, &m_client, [this] { m_client.disconnect(); });
+        innerResult = m_client.readInputRegisters(0, 1, innerWords);
+    });
+
+    QList<quint16> words(1, 6);
+    QVERIFY(!m_client.readHoldingRegisters(0, 1, words));
+    QVERIFY(!innerResult);
+    QCOMPARE(words, QList<quint16>(1, 6));
+    QCOMPARE(innerWords, QList<quint16>(1, 5));
+
+    // The client connects again and works as before.
+    m_device.clearFault();
+    QVERIFY(connectClient(m_client));
+    QVERIFY(m_client.readHoldingRegisters(0, 1, words));
+}
+
+void tst_ModbusClient::notConnected()
+{
+    ModbusClient client;
+    QList<quint16> words(2, 1);
+    QList<bool> bits(2, true);
+    quint16 value = 3;
+    quint16 minor = 4;
+    const QList<bool> results{
+        client.readCoils(0, 1, bits),          client.readDiscreteInputs(0, 1, bits),
+        client.readHoldingRegisters(0, 1, words), client.readInputRegisters(0, 1, words),
+        client.readHoldingRegister(0, value),  client.readInputRegister(0, value),
+        client.readSignature(value),           client.readVersion(value, minor),
+        client.writeSingleCoil(0, true),       client.writeCoils(0, {true}),
+        client.writeRegister(0, 1),            client.writeRegisters(0, {1}),
+    };
+    QCOMPARE(results, QList<bool>(12, false));
+    QCOMPARE(client.lastError(), QStringLiteral("Not connected"));
+    QCOMPARE(words, QList<quint16>(2, 1));
+    QCOMPARE(bits, QList<bool>(2, true));
+    QCOMPARE(value, quint16(3));
+    QCOMPARE(minor, quint16(4));
+    QVERIFY(m_device.requests().isEmpty());
+}
+
+void tst_ModbusClient::connectWhileOpen()
+{
+    QStringList events;
+    QObject::connect(&m_client, &ModbusClient::connected, this,
+                     [&events] { events << QStringLiteral("connected"); });
+    QObject::connect(&m_client, &ModbusClient::disconnected, this,
+                     [&events] { events << QStringLiteral("disconnected"); });
+
+    QVERIFY(connectClient(m_client));
+    QCOMPARE(events, (QStringList{QStringLiteral("disconnected"), QStringLiteral("connected")}));
+    QVERIFY(m_client.isConnected());
+    quint16 signature = 0;
+    QVERIFY(m_client.readSignature(signature));
+    QObject::disconnect(&m_client, nullptr, this, nullptr);
+}
+
+void tst_ModbusClient::failedConnect()
+{
+    QSignalSpy connected(&m_client, &ModbusClient::connected);
+    QSignalSpy disconnected(&m_client, &ModbusClient::disconnected);
+
+    // The open connection is closed first, then the new port fails to open.
+    QVERIFY(!m_client.connect(QStringLiteral("/nonexistent/ttyTavrolix"), 9600, 'N', 8, 1, 1));
+    QCOMPARE(disconnected.size(), 1);
+    QCOMPARE(connected.size(), 0);
+    QVERIFY(!m_client.isConnected());
+    QVERIFY2(m_client.lastError().startsWith(QLatin1String("Connection failed: ")),
+             qPrintable(m_client.lastError()));
+    QVERIFY(m_client.lastError().size() > QStringLiteral("Connection failed: ").size());
+    QVERIFY(m_client.findChildren<QModbusRtuSerialClient *>().isEmpty());
+
+    quint16 signature = 0;
+    QVERIFY(!m_client.readSignature(signature));
+    QCOMPARE(m_client.lastError(), QStringLiteral("Not connected"));
+
+    // A failed attempt on a closed client emits nothing at all.
+    QVERIFY(!m_client.connect(QString(), 9600, 'N', 8, 1, 1));
+    QCOMPARE(disconnected.size(), 1);
+    QCOMPARE(connected.size(), 0);
+}
+
+void tst_ModbusClient::parity_data()
+{
+    QTest::addColumn<char>("letter");
+    QTest::addColumn<int>("parity");
+    QTest::newRow("e") << 'e' << int(QSerialPort::EvenParity);
+    QTest::newRow("E") << 'E' << int(QSerialPort::EvenParity);
+    QTest::newRow("o") << 'o' << int(QSerialPort::OddParity);
+    QTest::newRow("O") << 'O' << int(QSerialPort::OddParity);
+    QTest::newRow("N") << 'N' << int(QSerialPort::NoParity);
+    QTest::newRow("X") << 'X' << int(QSerialPort::NoParity);
+    QTest::newRow("NUL") << '\0' << int(QSerialPort::NoParity);
+    // 0x45 | 0x20 is 'e', but 0x65 | 0x80 is no letter at all.
+    QTest::newRow("high bit") << char(0xC5) << int(QSerialPort::NoParity);
+}
+
+void tst_ModbusClient::parity()
+{
+    QFETCH(char, letter);
+    QFETCH(int, parity);
+
+    m_client.disconnect(); // the port takes one client at a time
+    ModbusClient client;
+    QVERIFY2(client.connect(m_pair.clientPath(), 19200, letter, 8, 1, 1),
+             qPrintable(client.lastError()));
+    const auto *modbus = client.findChild<QModbusRtuSerialClient *>();
+    QVERIFY(modbus);
+    QCOMPARE(modbus->connectionParameter(QModbusDevice::SerialParityParameter).toInt(), parity);
+    QCOMPARE(modbus->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt(), 19200);
+    QCOMPARE(modbus->connectionParameter(QModbusDevice::SerialDataBitsParameter).toInt(), 8);
+    QCOMPARE(modbus->connectionParameter(QModbusDevice::SerialStopBitsParameter).toInt(), 1);
+}
+
+void tst_ModbusClient::portGoesAway()
+{
+    // A pulled adapter: the far end disappears while the client is open.
+    VirtualSerialPair pair;
+    QVERIFY2(pair.open(), qPrintable(pair.errorString()));
+    DeviceSimulator device;
+    QVERIFY(device.start(pair.devicePath(), 1));
+    ModbusClient client;
+    QVERIFY(client.connect(pair.clientPath(), 9600, 'N', 8, 1, 1));
+    quint16 signature = 0;
+    QVERIFY(client.readSignature(signature));
+
+    device.stop();
+    pair.close();
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(!client.readSignature(signature));
+        QVERIFY(!client.lastError().isEmpty());
+    }
+    QVERIFY2(clock.elapsed() < 3 * 1000, "every request must end within its guard time");
+    client.disconnect();
+    QVERIFY(!client.isConnected());
+}
+
+QTEST_GUILESS_MAIN(tst_ModbusClient)
+#include "tst_modbusclient.moc"

@@ -1,0 +1,197 @@
+// tavrolix-devsim: a simulated Tavrolix device on a serial port, so the
+// configurator can be tried and tested without hardware.
+
+#include "DeviceSimulator.h"
+#include "VirtualSerialPair.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSettings>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl+C and kill end the event loop normally, so the virtual pair is removed.
+void quitOnSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+}
+
+struct KnownDevice
+{
+    const char *name;
+    quint16 signature;
+};
+
+// Device names the simulator understands besides plain signatures.
+constexpr KnownDevice knownDevices[] = {
+    {"unknown", 0x1234},
+};
+
+bool parseSignature(const QString &text, quint16 *signature)
+{
+    for (const KnownDevice &device : knownDevices) {
+        if (text.compare(QLatin1String(device.name), Qt::CaseInsensitive) == 0) {
+            *signature = device.signature;
+            return true;
+        }
+    }
+    bool ok = false;
+    const uint value = text.toUInt(&ok, 0);
+    if (!ok || value > 0xFFFF)
+        return false;
+    *signature = quint16(value);
+    return true;
+}
+
+bool parseParity(const QString &text, QSerialPort::Parity *parity)
+{
+    const QString upper = text.toUpper();
+    if (upper == QLatin1String("N"))
+        *parity = QSerialPort::NoParity;
+    else if (upper == QLatin1String("E"))
+        *parity = QSerialPort::EvenParity;
+    else if (upper == QLatin1String("O"))
+        *parity = QSerialPort::OddParity;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrolix-devsim"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulates a Tavrolix device (Modbus RTU server) on a serial port."));
+    parser.addHelpOption();
+    const QCommandLineOption deviceOption(
+        QStringLiteral("device"),
+        QStringLiteral("Device to simulate: a name (unknown) or a signature (decimal or 0x...)."),
+        QStringLiteral("device"), QStringLiteral("unknown"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),
+        QStringLiteral("path"));
+    const QCommandLineOption virtualOption(
+        QStringLiteral("virtual"),
+        QStringLiteral("Make a virtual null-modem pair in <dir> (socat) and serve one end;"
+                       " the configurator opens <dir>/configurator."),
+        QStringLiteral("dir"));
+    const QCommandLineOption nodeOption(QStringLiteral("node"),
+                                        QStringLiteral("Modbus node address (1-247)."),
+                                        QStringLiteral("node"), QStringLiteral("1"));
+    const QCommandLineOption baudOption(QStringLiteral("baud"), QStringLiteral("Baud rate."),
+                                        QStringLiteral("baud"), QStringLiteral("9600"));
+    const QCommandLineOption parityOption(QStringLiteral("parity"),
+                                          QStringLiteral("Parity: N, E or O."),
+                                          QStringLiteral("parity"), QStringLiteral("N"));
+    const QCommandLineOption versionOption(QStringLiteral("firmware"),
+                                           QStringLiteral("Firmware version major.minor."),
+                                           QStringLiteral("version"), QStringLiteral("1.0"));
+    const QCommandLineOption timingOption(
+        QStringLiteral("line-timing"),
+        QStringLiteral("Answer after the time the frames take on a real line."));
+    const QCommandLineOption presetOption(
+        QStringLiteral("preset-configurator"),
+        QStringLiteral("Store this port, baud, parity and node as the configurator's"
+                       " connection settings."));
+    parser.addOptions({deviceOption, portOption, virtualOption, nodeOption, baudOption,
+                       parityOption, versionOption, timingOption, presetOption});
+    parser.process(app);
+
+    quint16 signature = 0;
+    if (!parseSignature(parser.value(deviceOption), &signature)) {
+        err << "Unknown device: " << parser.value(deviceOption) << Qt::endl;
+        return 2;
+    }
+    bool nodeOk = false;
+    const int node = parser.value(nodeOption).toInt(&nodeOk);
+    bool baudOk = false;
+    const int baud = parser.value(baudOption).toInt(&baudOk);
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    const QStringList version = parser.value(versionOption).split(QLatin1Char('.'));
+    if (!nodeOk || node < 1 || node > 247 || !baudOk || baud <= 0
+        || !parseParity(parser.value(parityOption), &parity) || version.size() != 2) {
+        err << "Invalid node, baud, parity or firmware version." << Qt::endl;
+        return 2;
+    }
+    if (parser.isSet(portOption) == parser.isSet(virtualOption)) {
+        err << "Give either --port or --virtual." << Qt::endl;
+        return 2;
+    }
+
+    VirtualSerialPair pair;
+    QString devicePort = parser.value(portOption);
+    QString configuratorPort;
+    if (parser.isSet(virtualOption)) {
+        if (!pair.open(parser.value(virtualOption))) {
+            err << "Cannot make the virtual serial pair: " << pair.errorString() << Qt::endl;
+            return 1;
+        }
+        devicePort = pair.devicePath();
+        configuratorPort = pair.clientPath();
+    }
+
+    DeviceSimulator device;
+    device.setIdentity(signature, quint16(version.at(0).toUInt()), quint16(version.at(1).toUInt()));
+    device.setLineTiming(parser.isSet(timingOption));
+    if (!device.start(devicePort, node, baud, parity)) {
+        err << "Cannot open " << devicePort << ": " << device.errorString() << Qt::endl;
+        return 1;
+    }
+
+    const QString parityLetter = parser.value(parityOption).toUpper();
+    out << "Simulated device, signature " << signature << ", firmware "
+        << parser.value(versionOption) << ", node " << node << ", " << baud << " "
+        << parityLetter << ", on " << devicePort << Qt::endl;
+    if (!configuratorPort.isEmpty())
+        out << "Open this port in the configurator: " << configuratorPort << Qt::endl;
+
+    if (parser.isSet(presetOption)) {
+        QSettings settings(QStringLiteral("Tavrolix"), QStringLiteral("Tavrolix Configurator"));
+        settings.beginGroup(QStringLiteral("connection"));
+        const QString port = configuratorPort.isEmpty() ? devicePort : configuratorPort;
+        settings.setValue(QStringLiteral("port"), port);
+        settings.setValue(QStringLiteral("portName"), port);
+        settings.setValue(QStringLiteral("baud"), baud);
+        settings.setValue(QStringLiteral("parity"), parityLetter);
+        settings.setValue(QStringLiteral("node"), node);
+    }
+
+    QObject::connect(&device, &DeviceSimulator::requestReceived, &app,
+                     [&out](const SimulatedRequest &request) {
+                         out << "request: function " << request.function << ", address "
+                             << request.address << ", count " << request.count << Qt::endl;
+                     });
+
+    quitOnSignals(app);
+    const int code = app.exec();
+    device.stop();
+    out << "Simulator stopped." << Qt::endl;
+    return code;
+}
