@@ -126,6 +126,7 @@ void ModbusClient::setSlaveAddress(int address)
 void ModbusClient::fail(const QString &error)
 {
     m_lastError = error;
+    ++m_failureCount;
 }
 
 bool ModbusClient::waitForReply(QModbusReply *reply)
@@ -135,8 +136,10 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
         return false;
     }
 
-    // The reply dies with the toolkit client when disconnect() runs during the wait.
+    // The reply dies with the toolkit client when disconnect() runs during the wait;
+    // this client may even be destroyed by code that runs in the nested loop.
     QPointer<QModbusReply> guard(reply);
+    const QPointer<ModbusClient> self(this);
     if (!reply->isFinished()) {
         QEventLoop loop;
         QTimer timer;
@@ -145,7 +148,12 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
         QObject::connect(reply, &QObject::destroyed, &loop, &QEventLoop::quit);
         QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
         timer.start(m_timeout + GuardMarginMs);
+        ++m_pendingWaits;
         loop.exec();
+        if (!self)
+            return false;
+        if (--m_pendingWaits == 0)
+            emit waitsFinished();
     }
 
     if (!guard) {

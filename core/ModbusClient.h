@@ -28,6 +28,12 @@ public:
     void setSlaveAddress(int address);
     bool isConnected() const { return m_connected; }
     QString lastError() const { return m_lastError; }
+    // Failed requests since construction. Callers that cannot see the individual
+    // results of a sequence (a plug-in's writeToDevice) compare it before and after.
+    quint64 failureCount() const { return m_failureCount; }
+    // Requests whose callers are waiting right now, nested waits included. Code that
+    // must not pull an object from under a waiting caller checks it.
+    int pendingWaits() const { return m_pendingWaits; }
 
     // Device baud rates; devices store their own rate as an index into this list.
     static const QList<int> &baudRates();
@@ -55,6 +61,8 @@ signals:
     void connected();
     void disconnected();
     void errorOccurred(const QString &error);
+    // The last waiting caller got its answer; emitted before that caller goes on.
+    void waitsFinished();
 
 private:
     bool readBits(int registerType, quint16 start, quint16 count, QList<bool> &values);
@@ -70,4 +78,6 @@ private:
     QString m_lastError;
     QMutex m_mutex;
     const int m_timeout = 500;
+    quint64 m_failureCount = 0;
+    int m_pendingWaits = 0;
 };

@@ -239,11 +239,14 @@ void tst_ModbusClient::failedRequestKeepsOutputs()
 
     m_device.setFault(fault, parameter);
     QList<quint16> words(10, 42);
+    const quint64 failuresBefore = m_client.failureCount();
     QElapsedTimer clock;
     clock.start();
     QVERIFY(!m_client.readHoldingRegisters(quint16(address), 4, words));
     const qint64 elapsed = clock.elapsed();
     QCOMPARE(m_client.lastError(), error);
+    QCOMPARE(m_client.failureCount(), failuresBefore + 1);
+    QCOMPARE(m_client.pendingWaits(), 0);
     QCOMPARE(words, QList<quint16>(10, 42));
     if (error == QLatin1String("Timeout")) {
         QVERIFY2(elapsed >= 650 && elapsed < 1000, qPrintable(QString::number(elapsed)));
@@ -360,15 +363,23 @@ void tst_ModbusClient::nestedRequestsEndOnDisconnect()
     // disconnects while both wait. Both callers must see a failure.
     m_device.setFault(Fault::NoReply);
     bool innerResult = true;
+    int waitsSeen = 0;
     QList<quint16> innerWords(1, 5);
     QTimer::singleShot(50, &m_client, [&] {
-        QTimer::singleShot(100, &m_client, [this] { m_client.disconnect(); });
+        QTimer::singleShot(100, &m_client, [&] {
+            waitsSeen = m_client.pendingWaits();
+            m_client.disconnect();
+        });
         innerResult = m_client.readInputRegisters(0, 1, innerWords);
     });
+    QSignalSpy waitsFinished(&m_client, &ModbusClient::waitsFinished);
 
     QList<quint16> words(1, 6);
     QVERIFY(!m_client.readHoldingRegisters(0, 1, words));
     QVERIFY(!innerResult);
+    QCOMPARE(waitsSeen, 2);
+    QCOMPARE(m_client.pendingWaits(), 0);
+    QCOMPARE(waitsFinished.size(), 1); // only when the outer caller got its answer
     QCOMPARE(words, QList<quint16>(1, 6));
     QCOMPARE(innerWords, QList<quint16>(1, 5));
 
