@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the configurator and starts it beside a simulated device on a virtual serial
+# port, with that port already chosen in the port box: press Connect and configure.
+# Extra arguments go to the simulator (see: build/bin/tavrolix-devsim --help).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug
+cmake --build build -j"$(nproc)"
+
+simdir=${TAVROLIX_SIM_DIR:-/tmp/tavrolix-sim}
+log=$(mktemp)
+build/bin/tavrolix-devsim --device unknown --virtual "$simdir" --preset-configurator "$@" \
+    >"$log" 2>&1 &
+simulator=$!
+trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null; rm -f "$log"' EXIT
+
+for _ in $(seq 100); do
+    grep -q 'Open this port' "$log" && break
+    kill -0 "$simulator" 2>/dev/null || { cat "$log"; exit 1; }
+    sleep 0.1
+done
+cat "$log"
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display found: the configurator runs on a virtual display (xvfb-run)."
+    xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/configurator
+else
+    build/bin/configurator
+fi
