@@ -1,0 +1,3 @@
+#include "DevicePlugin.h"
+
+DevicePlugin::~DevicePlugin() = default;

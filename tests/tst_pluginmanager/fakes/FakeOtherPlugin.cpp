@@ -1,0 +1,6 @@
+#include "FakeOtherPlugin.h"
+
+FakeOtherPlugin::FakeOtherPlugin(QObject *parent)
+    : QObject(parent)
+{
+}
