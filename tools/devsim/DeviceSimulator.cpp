@@ -25,6 +25,26 @@ bool isRead(QModbusPdu::FunctionCode code)
            || code == QModbusPdu::ReadHoldingRegisters || code == QModbusPdu::ReadInputRegisters;
 }
 
+QModbusDataUnit::RegisterType tableOf(int function)
+{
+    switch (function) {
+    case QModbusPdu::ReadCoils:
+    case QModbusPdu::WriteSingleCoil:
+    case QModbusPdu::WriteMultipleCoils:
+        return QModbusDataUnit::Coils;
+    case QModbusPdu::ReadDiscreteInputs:
+        return QModbusDataUnit::DiscreteInputs;
+    case QModbusPdu::ReadHoldingRegisters:
+    case QModbusPdu::WriteSingleRegister:
+    case QModbusPdu::WriteMultipleRegisters:
+        return QModbusDataUnit::HoldingRegisters;
+    case QModbusPdu::ReadInputRegisters:
+        return QModbusDataUnit::InputRegisters;
+    default:
+        return QModbusDataUnit::Invalid;
+    }
+}
+
 } // namespace
 
 DeviceSimulator::DeviceSimulator(QObject *parent)
@@ -164,7 +184,13 @@ QModbusResponse DeviceSimulator::processRequest(const QModbusPdu &request)
                                         QModbusExceptionResponse::ExceptionCode(parameter));
     }
 
-    QModbusResponse response = QModbusRtuSerialServer::processRequest(request);
+    const QModbusDataUnit::RegisterType table = tableOf(logged.function);
+    const bool known = !m_addressFilter || table == QModbusDataUnit::Invalid
+                       || m_addressFilter(table, logged.address, logged.count);
+    QModbusResponse response =
+        known ? QModbusRtuSerialServer::processRequest(request)
+              : QModbusExceptionResponse(request.functionCode(),
+                                         QModbusExceptionResponse::IllegalDataAddress);
     if (!response.isException() && m_saveRegister >= 0) {
         const int offset = m_saveRegister - logged.address;
         const bool registerWrite = logged.function == QModbusPdu::WriteSingleRegister

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QSerialPort>
 
+#include <functional>
+
 // A simulated Tavrolix device: a real Modbus RTU server on a serial port.
 // Input registers 0 to 2 hold the signature and the firmware version; holding
 // registers, input registers, coils and discrete inputs exist from address 0 up
@@ -40,6 +42,11 @@ public:
                            int inputRegisters);
     // Holding register that takes the save command, or -1.
     void setSaveRegister(int address) { m_saveRegister = address; }
+    // For devices whose addresses have gaps: a request is answered with exception 02
+    // unless the filter accepts all `count` addresses of `table` from `start`.
+    using AddressFilter =
+        std::function<bool(QModbusDataUnit::RegisterType table, int start, int count)>;
+    void setAddressFilter(AddressFilter filter) { m_addressFilter = std::move(filter); }
 
     bool start(const QString &portPath, int node = 1, int baudRate = 9600,
                QSerialPort::Parity parity = QSerialPort::NoParity);
@@ -85,6 +92,7 @@ private:
     QPointer<QSerialPort> m_port;
     quint16 m_identity[3] = {0x1234, 1, 0};
     int m_saveRegister = -1;
+    AddressFilter m_addressFilter;
     Fault m_fault = Fault::None;
     int m_faultParameter = 0;
     int m_faultTimes = -1;

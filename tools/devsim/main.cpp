@@ -2,15 +2,19 @@
 // configurator can be tried and tested without hardware.
 
 #include "DeviceSimulator.h"
+#include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,22 +40,35 @@ void quitOnSignals(QCoreApplication &app)
     std::signal(SIGHUP, onSignal);
 }
 
+using ModelFactory = std::unique_ptr<DeviceModel> (*)();
+
+std::unique_ptr<DeviceModel> makeOutputModule()
+{
+    return std::make_unique<OutputModuleModel>();
+}
+
 struct KnownDevice
 {
     const char *name;
     quint16 signature;
+    ModelFactory makeModel; // nullptr: plain registers, nothing kept
 };
 
-// Device names the simulator understands besides plain signatures.
+// Device names the simulator understands besides plain signatures. A signature
+// given as a number picks the model of the first entry with that signature.
 constexpr KnownDevice knownDevices[] = {
-    {"unknown", 0x1234},
+    {"unknown", 0x1234, nullptr},
+    {"do8", 4, makeOutputModule},
+    {"output", 4, makeOutputModule},
 };
 
-bool parseSignature(const QString &text, quint16 *signature)
+bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
 {
+    *makeModel = nullptr;
     for (const KnownDevice &device : knownDevices) {
         if (text.compare(QLatin1String(device.name), Qt::CaseInsensitive) == 0) {
             *signature = device.signature;
+            *makeModel = device.makeModel;
             return true;
         }
     }
@@ -60,6 +77,12 @@ bool parseSignature(const QString &text, quint16 *signature)
     if (!ok || value > 0xFFFF)
         return false;
     *signature = quint16(value);
+    for (const KnownDevice &device : knownDevices) {
+        if (device.signature == value && device.makeModel) {
+            *makeModel = device.makeModel;
+            break;
+        }
+    }
     return true;
 }
 
@@ -77,6 +100,18 @@ bool parseParity(const QString &text, QSerialPort::Parity *parity)
     return true;
 }
 
+QString parityLetter(QSerialPort::Parity parity)
+{
+    switch (parity) {
+    case QSerialPort::EvenParity:
+        return QStringLiteral("E");
+    case QSerialPort::OddParity:
+        return QStringLiteral("O");
+    default:
+        return QStringLiteral("N");
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -92,7 +127,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (unknown) or a signature (decimal or 0x...)."),
+        QStringLiteral("Device to simulate: a name (do8 or output, unknown) or a signature"
+                       " (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
         QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),
@@ -120,19 +156,27 @@ int main(int argc, char *argv[])
         QStringLiteral("preset-configurator"),
         QStringLiteral("Store this port, baud, parity and node as the configurator's"
                        " connection settings."));
+    const QCommandLineOption stateOption(
+        QStringLiteral("state"),
+        QStringLiteral("File in which a device with a model keeps its saved settings"
+                       " (default: <name>-state.ini in the --virtual dir, else in the"
+                       " application data folder). Settings found there override --node,"
+                       " --baud and --parity."),
+        QStringLiteral("file"));
     parser.addOptions({deviceOption, portOption, virtualOption, nodeOption, baudOption,
-                       parityOption, versionOption, timingOption, presetOption});
+                       parityOption, versionOption, timingOption, presetOption, stateOption});
     parser.process(app);
 
     quint16 signature = 0;
-    if (!parseSignature(parser.value(deviceOption), &signature)) {
+    ModelFactory makeModel = nullptr;
+    if (!parseDevice(parser.value(deviceOption), &signature, &makeModel)) {
         err << "Unknown device: " << parser.value(deviceOption) << Qt::endl;
         return 2;
     }
     bool nodeOk = false;
-    const int node = parser.value(nodeOption).toInt(&nodeOk);
+    int node = parser.value(nodeOption).toInt(&nodeOk);
     bool baudOk = false;
-    const int baud = parser.value(baudOption).toInt(&baudOk);
+    int baud = parser.value(baudOption).toInt(&baudOk);
     QSerialPort::Parity parity = QSerialPort::NoParity;
     const QStringList version = parser.value(versionOption).split(QLatin1Char('.'));
     if (!nodeOk || node < 1 || node > 247 || !baudOk || baud <= 0
@@ -158,17 +202,54 @@ int main(int argc, char *argv[])
     }
 
     DeviceSimulator device;
-    device.setIdentity(signature, quint16(version.at(0).toUInt()), quint16(version.at(1).toUInt()));
+    std::unique_ptr<DeviceModel> model;
+    if (makeModel) {
+        model = makeModel();
+        QString statePath = parser.value(stateOption);
+        if (statePath.isEmpty()) {
+            const QString dir = parser.isSet(virtualOption)
+                                    ? parser.value(virtualOption)
+                                    : QStandardPaths::writableLocation(
+                                          QStandardPaths::AppDataLocation);
+            statePath = QDir(dir).absoluteFilePath(model->name() + QStringLiteral("-state.ini"));
+        }
+        model->setStatePath(statePath);
+        QObject::connect(model.get(), &DeviceModel::report, &app,
+                         [&out](const QString &line) { out << line << Qt::endl; });
+        model->attach(&device);
+        out << "Device model " << model->name() << ", state file " << model->statePath()
+            << Qt::endl;
+        if (model->hasStoredSettings()) {
+            // As on the real device, what it saved decides how it talks after a restart.
+            const DeviceModel::SerialSettings stored = model->serialSettings();
+            node = stored.node;
+            baud = stored.baudRate;
+            parity = stored.parity;
+            out << "Using the serial settings stored in the state file (not --node, --baud,"
+                   " --parity)."
+                << Qt::endl;
+        } else {
+            out << "No settings stored yet: the device starts with --node, --baud, --parity."
+                << Qt::endl;
+            if (!model->setSerialSettings({node, baud, parity})) {
+                err << "Note: the device cannot store " << baud
+                    << " baud; its baud-rate register keeps its initial value." << Qt::endl;
+            }
+        }
+    }
+    if (!model || parser.isSet(versionOption))
+        device.setIdentity(signature, quint16(version.at(0).toUInt()),
+                           quint16(version.at(1).toUInt()));
     device.setLineTiming(parser.isSet(timingOption));
     if (!device.start(devicePort, node, baud, parity)) {
         err << "Cannot open " << devicePort << ": " << device.errorString() << Qt::endl;
         return 1;
     }
 
-    const QString parityLetter = parser.value(parityOption).toUpper();
-    out << "Simulated device, signature " << signature << ", firmware "
-        << parser.value(versionOption) << ", node " << node << ", " << baud << " "
-        << parityLetter << ", on " << devicePort << Qt::endl;
+    const QString parityText = parityLetter(parity);
+    out << "Simulated device, signature " << device.signature() << ", firmware "
+        << device.inputRegister(1) << "." << device.inputRegister(2) << ", node " << node
+        << ", " << baud << " " << parityText << ", on " << devicePort << Qt::endl;
     if (!configuratorPort.isEmpty())
         out << "Open this port in the configurator: " << configuratorPort << Qt::endl;
 
@@ -179,7 +260,7 @@ int main(int argc, char *argv[])
         settings.setValue(QStringLiteral("port"), port);
         settings.setValue(QStringLiteral("portName"), port);
         settings.setValue(QStringLiteral("baud"), baud);
-        settings.setValue(QStringLiteral("parity"), parityLetter);
+        settings.setValue(QStringLiteral("parity"), parityText);
         settings.setValue(QStringLiteral("node"), node);
     }
 
