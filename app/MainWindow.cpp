@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 
+#include "DevicePlugin.h"
 #include "I18n.h"
 #include "ModbusClient.h"
+#include "PluginManager.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,8 +26,11 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTime>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -43,6 +48,7 @@ const QString connectingStyle = QStringLiteral("color: blue; font-weight: bold;"
 const QString connectedStyle = QStringLiteral("color: #00b000; font-weight: bold;");
 
 constexpr int defaultBaudIndex = 2; // 9600
+constexpr quint16 saveCommand = 0x0300;
 
 } // namespace
 
@@ -66,7 +72,16 @@ MainWindow::MainWindow(QWidget *parent)
     loadSettings();
 
     appendLog(str(Str::AppTitleVersion).arg(QCoreApplication::applicationVersion()));
+    logPlugins();
     appendLog(str(Str::SelectPortHint));
+
+    connect(m_client, &ModbusClient::waitsFinished, this, [this] {
+        if (!m_retiredPages.isEmpty()) {
+            // The caller that just got its answer is still on its way out of the
+            // page's code; look again once control is back in the event loop.
+            QTimer::singleShot(0, this, &MainWindow::destroyRetiredPages);
+        }
+    });
 }
 
 MainWindow::~MainWindow()
@@ -74,6 +89,17 @@ MainWindow::~MainWindow()
     saveSettings();
     delete m_client;
     m_client = nullptr;
+}
+
+void MainWindow::logPlugins()
+{
+    const QList<DevicePlugin *> plugins = PluginManager::instance()->allPlugins();
+    if (plugins.isEmpty()) {
+        appendLog(str(Str::NoPluginsFound));
+        return;
+    }
+    for (const DevicePlugin *plugin : plugins)
+        appendLog(str(Str::PluginLoaded).arg(plugin->deviceName()));
 }
 
 void MainWindow::createMenus()
@@ -342,6 +368,7 @@ void MainWindow::onConnect()
     const char parity = QChar(m_parityCombo->currentData().toInt()).toLatin1();
     const int node = m_nodeSpin->value();
 
+    ++m_connectionId;
     appendLog(str(Str::ConnectingTo)
                   .arg(port.location, QString::number(baud), QString(QChar::fromLatin1(parity))));
     setStatus(str(Str::StatusConnecting), connectingStyle);
@@ -363,20 +390,112 @@ void MainWindow::onConnect()
     identifyDevice();
 }
 
+bool MainWindow::stillConnected(quint64 connectionId) const
+{
+    return connectionId == m_connectionId && m_client->isConnected();
+}
+
 void MainWindow::identifyDevice()
 {
+    // Each request below lets the user click on; a click on the connection button
+    // closes the port, and then this attempt simply stops.
+    const quint64 connectionId = m_connectionId;
+
+    quint16 signature = 0;
+    const bool signatureRead = m_client->readSignature(signature);
+    if (!stillConnected(connectionId))
+        return;
+    if (!signatureRead) {
+        appendLog(str(Str::SignatureReadFailed));
+        m_client->disconnect();
+        setStatus(str(Str::StatusDisconnected), disconnectedStyle);
+        QMessageBox::critical(this, str(Str::TitleError), str(Str::DeviceSignatureReadFailed));
+        return;
+    }
+
+    DevicePlugin *plugin = PluginManager::instance()->pluginForSignature(signature);
+    if (!plugin) {
+        appendLog(str(Str::UnknownDeviceSignature).arg(signature));
+        m_client->disconnect();
+        setStatus(str(Str::StatusDisconnected), disconnectedStyle);
+        QMessageBox::warning(this, str(Str::TitleWarning),
+                             str(Str::UnknownDeviceNoPlugin)
+                                 + QStringLiteral("\n\nSignature: %1").arg(signature));
+        return;
+    }
+
+    quint16 major = 0;
+    quint16 minor = 0;
+    const bool versionRead = m_client->readVersion(major, minor);
+    if (!stillConnected(connectionId))
+        return;
+
     m_connectButton->setText(str(Str::Disconnect));
     setStatus(str(Str::StatusConnected), connectedStyle);
+    // A version that could not be read is not shown as if it had been.
+    m_versionLabel->setText(versionRead ? QStringLiteral("%1.%2").arg(major).arg(minor)
+                                        : QStringLiteral("-"));
+    appendLog(str(Str::ConnectedTo).arg(plugin->deviceName()));
     saveSettings();
+    setActivePlugin(plugin);
+    plugin->readFromDevice();
 }
 
 void MainWindow::endConnection()
 {
+    ++m_connectionId;
     m_client->disconnect();
     m_connectButton->setText(str(Str::Connect));
     setStatus(str(Str::StatusDisconnected), disconnectedStyle);
     m_versionLabel->setText(QStringLiteral("-"));
+    setActivePlugin(nullptr);
     appendLog(str(Str::Disconnected));
+}
+
+void MainWindow::setActivePlugin(DevicePlugin *plugin)
+{
+    if (plugin == m_currentPlugin)
+        return;
+
+    if (m_currentPlugin) {
+        QWidget *page = m_pageStack->widget(1);
+        if (page && page != m_placeholderPage)
+            retirePage(page);
+    }
+    m_currentPlugin = plugin;
+
+    if (!plugin) {
+        m_pageStack->setCurrentWidget(m_placeholderPage);
+        m_deviceLabel->clear();
+        return;
+    }
+    QWidget *page = plugin->createWidget(m_client, this);
+    m_pageStack->addWidget(page);
+    m_pageStack->setCurrentWidget(page);
+    m_deviceLabel->setText(plugin->deviceName());
+}
+
+void MainWindow::retirePage(QWidget *page)
+{
+    m_pageStack->removeWidget(page);
+    // The page may be waiting inside one of its own requests: it leaves the window
+    // and its live updates stop now, but it is destroyed only once that code is done.
+    page->hide();
+    page->setEnabled(false);
+    const QList<QTimer *> timers = page->findChildren<QTimer *>();
+    for (QTimer *timer : timers)
+        timer->stop();
+    m_retiredPages.append(page);
+    destroyRetiredPages();
+}
+
+void MainWindow::destroyRetiredPages()
+{
+    if (m_client->pendingWaits() > 0)
+        return; // waitsFinished brings us back
+    const QList<QPointer<QWidget>> pages = std::exchange(m_retiredPages, {});
+    for (const QPointer<QWidget> &page : pages)
+        delete page.data();
 }
 
 void MainWindow::onDefaults()
@@ -389,14 +508,55 @@ void MainWindow::onDefaults()
 
 void MainWindow::onSaveToFlash()
 {
-    if (!m_client->isConnected())
+    if (!m_client->isConnected()) {
         QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
+        return;
+    }
+    // The plug-in and connection this save started with; the user may disconnect or
+    // connect elsewhere while the editor's requests wait.
+    DevicePlugin *plugin = m_currentPlugin;
+    if (!plugin)
+        return;
+    const quint64 connectionId = m_connectionId;
+
+    if (QMessageBox::question(this, str(Str::TitleConfirm), str(Str::ConfirmSaveToFlash),
+                              QMessageBox::Yes | QMessageBox::No)
+        != QMessageBox::Yes) {
+        return;
+    }
+    if (!stillConnected(connectionId) || m_currentPlugin != plugin)
+        return;
+
+    // The editor reports nothing back: a failed request shows in the client's count.
+    // Flashing after a failed write would store half-written settings in the device.
+    const quint64 failuresBefore = m_client->failureCount();
+    plugin->writeToDevice();
+    if (m_client->failureCount() != failuresBefore || !stillConnected(connectionId)) {
+        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
+        return;
+    }
+
+    if (!m_client->writeRegister(plugin->saveRegisterAddress(), saveCommand)) {
+        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
+        return;
+    }
+    appendLog(str(Str::SavedToFlash));
+    QMessageBox::information(this, str(Str::TitleSuccess), str(Str::SavedSuccessfully));
 }
 
 void MainWindow::onReadAll()
 {
-    if (!m_client->isConnected())
+    if (!m_client->isConnected()) {
         QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
+        return;
+    }
+    DevicePlugin *plugin = m_currentPlugin;
+    if (!plugin)
+        return;
+    const quint64 connectionId = m_connectionId;
+    plugin->readFromDevice();
+    if (stillConnected(connectionId))
+        appendLog(str(Str::SettingsLoaded));
 }
 
 void MainWindow::onAbout()

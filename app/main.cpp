@@ -1,5 +1,6 @@
 #include "I18n.h"
 #include "MainWindow.h"
+#include "PluginManager.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -14,6 +15,8 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/favicon.png")));
 
     I18n::instance()->detectLanguage();
+    // Every plug-in is loaded before the window exists; the set never changes later.
+    PluginManager::instance()->loadPlugins();
 
     MainWindow window;
     window.show();

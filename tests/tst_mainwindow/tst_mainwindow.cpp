@@ -1,7 +1,11 @@
 #include "DeviceSimulator.h"
 #include "I18n.h"
+#include "LogLines.h"
 #include "MainWindow.h"
+#include "MessageBoxAnswerer.h"
 #include "ModbusClient.h"
+#include "OutputModuleModel.h"
+#include "PluginManager.h"
 #include "VirtualSerialPair.h"
 
 #include <QtTest>
@@ -33,45 +37,20 @@ namespace {
 const QString qtLicensing = QStringLiteral("https://www.qt.io/licensing/");
 const QString connectionPrefix = QStringLiteral("Connection failed: ");
 
-// Answers every message box that `action` opens with OK, as a user would. Each box
-// is returned as "title|text|icon"; a box that is not the window's own OK box says so.
+// Runs `action`, answering every message box it opens with OK.
 QStringList answeringBoxes(QWidget *window, const std::function<void()> &action,
                            const std::function<void(QMessageBox *)> &inspect = nullptr)
 {
-    QStringList shown;
-    QPointer<QMessageBox> answered;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || box == answered)
-            return;
-        answered = box;
-        if (inspect)
-            inspect(box);
-        shown << box->windowTitle() + QLatin1Char('|') + box->text() + QLatin1Char('|')
-                     + QLatin1String(QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(
-                         box->icon()));
-        if (box->parentWidget() != window || box->standardButtons() != QMessageBox::Ok)
-            shown.last() += QStringLiteral("|not an OK box of the window");
-        if (QAbstractButton *ok = box->button(QMessageBox::Ok))
-            QTest::mouseClick(ok, Qt::LeftButton);
-        else
-            box->reject();
-    });
-    poll.start(10);
+    MessageBoxAnswerer answerer(window);
+    if (inspect)
+        answerer.setInspector(inspect);
     action();
-    return shown;
+    return answerer.boxes();
 }
 
-// The log's messages; a line without its "[hh:mm:ss] " stamp shows up as a mismatch.
 QStringList logMessages(const MainWindow &window)
 {
-    static const QRegularExpression stamp(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] "));
-    QStringList messages;
-    const QString text = window.findChild<QTextEdit *>(QStringLiteral("log"))->toPlainText();
-    for (const QString &line : text.split(QLatin1Char('\n')))
-        messages << (stamp.match(line).hasMatch() ? line.mid(11) : QStringLiteral("?") + line);
-    return messages;
+    return logLines(&window);
 }
 
 } // namespace
@@ -114,6 +93,7 @@ private:
 
     VirtualSerialPair m_pair;
     DeviceSimulator m_device;
+    OutputModuleModel m_model;
     std::unique_ptr<MainWindow> m_window;
     QString m_createdLicenseDir;
 };
@@ -126,11 +106,17 @@ void tst_MainWindow::initTestCase()
     I18n::instance()->setLanguage(Lang::English);
 
     QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
+    m_model.attach(&m_device);
     QVERIFY(m_device.start(m_pair.devicePath()));
 }
 
 void tst_MainWindow::init()
 {
+    // The window lists the plug-ins loaded before it; the first test sees none.
+    if (qstrcmp(QTest::currentTestFunction(), "startupLog") != 0
+        && PluginManager::instance()->allPlugins().isEmpty()) {
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+    }
     QSettings().remove(QStringLiteral("connection"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 }
@@ -230,15 +216,19 @@ QString tst_MainWindow::clickConnect()
 
 void tst_MainWindow::startupLog()
 {
-    const MainWindow *window = newWindow();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Tavrolix Configurator"));
+    const QString title = QStringLiteral("Tavrolix Configurator v1.0");
+    const QString hint = QStringLiteral("Select port and click Connect");
+    QVERIFY(PluginManager::instance()->allPlugins().isEmpty());
+    QCOMPARE(logMessages(*newWindow()), (QStringList{title, "No plugins found", hint}));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavrolix Configurator"));
 
-    const QStringList log = logMessages(*window);
-    QVERIFY(log.size() >= 2);
-    QCOMPARE(log.first(), QStringLiteral("Tavrolix Configurator v1.0"));
-    const QStringList pluginLines = log.mid(1, log.size() - 2);
-    QCOMPARE(pluginLines, QStringList());
-    QCOMPARE(log.last(), QStringLiteral("Select port and click Connect"));
+    PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+    QStringList expected{title};
+    for (const DevicePlugin *plugin : PluginManager::instance()->allPlugins())
+        expected << QStringLiteral("Plugin loaded: ") + plugin->deviceName();
+    expected << hint;
+    QVERIFY(expected.contains(QStringLiteral("Plugin loaded: outputModuleDO8")));
+    QCOMPARE(logMessages(*newWindow()), expected);
 }
 
 void tst_MainWindow::restoreSettings_data()
@@ -312,7 +302,8 @@ void tst_MainWindow::portChoice_data()
 
     const QString gone = QStringLiteral("ttyGONE0=/dev/tavrolix-gone");
     const QString virt = QStringLiteral("ttyVIRT0=<pty>");
-    const QStringList opened{QStringLiteral("Connecting to <pty> @ 9600 N...")};
+    const QStringList opened{QStringLiteral("Connecting to <pty> @ 9600 N..."),
+                             QStringLiteral("Connected: outputModuleDO8")};
     const QStringList none;
     QTest::newRow("selected listed port") << QStringList{gone, virt} << 1 << QString() << opened
                                           << none << "<pty>|ttyVIRT0";
@@ -378,10 +369,11 @@ void tst_MainWindow::userActions_data()
 
     const QString connect = QStringLiteral("connectButton");
     const QString connecting = QStringLiteral("Connecting to <pty> @ 9600 N...");
+    const QString identified = QStringLiteral("Connected: outputModuleDO8");
     const QString defaulted =
         QStringLiteral("Connection settings reset to defaults (9600, None, Node 1)");
     const QString open = QStringLiteral("Connecting...|blue");
-    const QString connected = QStringLiteral("Disconnect|Connected|green|-");
+    const QString connected = QStringLiteral("Disconnect|Connected|green|1.3");
     const QString closed = QStringLiteral("Connect|Disconnected|orange|-");
     const QStringList none;
     const QStringList failed{QStringLiteral("Connection failed: <reason>")};
@@ -393,17 +385,20 @@ void tst_MainWindow::userActions_data()
     QTest::newRow("before any click") << "<pty>" << "9600 N 1" << none << none << none << none
                                       << closed << "9600 N 1" << "";
     QTest::newRow("connect") << "<pty>" << "9600 N 1" << QStringList{connect}
-                             << QStringList{connecting} << none << QStringList{open}
+                             << QStringList{connecting, identified} << none << QStringList{open}
                              << connected << "9600 N 1" << "<pty> 9600 N 1";
     QTest::newRow("connect 19200 E 17")
         << "<pty>" << "19200 E 17" << QStringList{connect}
-        << QStringList{"Connecting to <pty> @ 19200 E..."} << none << QStringList{open}
+        << QStringList{"Connecting to <pty> @ 19200 E...", identified} << none
+        << QStringList{open}
         << connected << "19200 E 17" << "<pty> 19200 E 17";
     QTest::newRow("disconnect") << "<pty>" << "9600 N 1" << QStringList{connect, connect}
-                                << QStringList{connecting, "Disconnected"} << none
+                                << QStringList{connecting, identified, "Disconnected"} << none
                                 << QStringList{open} << closed << "9600 N 1" << "<pty> 9600 N 1";
     QTest::newRow("reconnect") << "<pty>" << "9600 N 1" << QStringList{connect, connect, connect}
-                               << QStringList{connecting, "Disconnected", connecting} << none
+                               << QStringList{connecting, identified, "Disconnected",
+                                              connecting, identified}
+                               << none
                                << QStringList{open, open} << connected << "9600 N 1"
                                << "<pty> 9600 N 1";
     QTest::newRow("open fails")
@@ -426,7 +421,7 @@ void tst_MainWindow::userActions_data()
     // The open connection keeps node 9, and nothing is stored.
     QTest::newRow("Defaults while connected")
         << "<pty>" << "57600 O 9" << QStringList{connect, "defaultsButton"}
-        << QStringList{"Connecting to <pty> @ 57600 O...", defaulted} << none
+        << QStringList{"Connecting to <pty> @ 57600 O...", identified, defaulted} << none
         << QStringList{open} << connected << "9600 N 1" << "<pty> 57600 O 9";
 }
 
@@ -463,8 +458,12 @@ void tst_MainWindow::userActions()
     QCOMPARE(shownBoxes, expand(boxes));
     QCOMPARE(shownWhileOpening, opening);
     QCOMPARE(panel(), panelAfter);
-    QCOMPARE(child<QStackedWidget>("pageStack")->currentWidget(),
-             child<QWidget>("placeholderPage"));
+    const auto *stack = child<QStackedWidget>("pageStack");
+    const bool inSession = panelAfter.startsWith(QLatin1String("Disconnect|"));
+    QCOMPARE(stack->count(), inSession ? 2 : 1);
+    QCOMPARE(stack->currentIndex(), inSession ? 1 : 0);
+    QCOMPARE(child<QLabel>("deviceLabel")->text(),
+             inSession ? QStringLiteral("outputModuleDO8") : QString());
     QCOMPARE(lineShown(), lineAfter);
     QCOMPARE(child<QComboBox>("portCombo")->currentText(), expand(port));
     QCOMPARE(lineStored(), expand(stored));
