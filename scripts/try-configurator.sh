@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the configurator and starts it beside a simulated device on a virtual serial
 # port, with that port already chosen in the port box: press Connect and configure.
-# Extra arguments go to the simulator (see: build/bin/tavrolix-devsim --help).
+# The simulated device is the eight-relay output module; extra arguments go to the
+# simulator, e.g. --device unknown (see: build/bin/tavrolix-devsim --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,7 @@ cmake --build build -j"$(nproc)"
 
 simdir=${TAVROLIX_SIM_DIR:-/tmp/tavrolix-sim}
 log=$(mktemp)
-build/bin/tavrolix-devsim --device unknown --virtual "$simdir" --preset-configurator "$@" \
+build/bin/tavrolix-devsim --device do8 --virtual "$simdir" --preset-configurator "$@" \
     >"$log" 2>&1 &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null; rm -f "$log"' EXIT
@@ -22,7 +23,8 @@ for _ in $(seq 100); do
     kill -0 "$simulator" 2>/dev/null || { cat "$log"; exit 1; }
     sleep 0.1
 done
-cat "$log"
+# The simulator's lines (requests, relay states, saves) follow in this terminal.
+tail -n +1 -f --pid="$simulator" "$log" &
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found: the configurator runs on a virtual display (xvfb-run)."
