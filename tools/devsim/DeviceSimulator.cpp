@@ -240,19 +240,24 @@ QModbusResponse DeviceSimulator::resized(const QModbusPdu &request,
     return QModbusResponse(response.functionCode(), data);
 }
 
-int DeviceSimulator::wireTimeMs(int requestBytes, int replyBytes) const
+int DeviceSimulator::wireTimeMs(int requestBytes, int replyBytes)
 {
     const int baud = qMax(1, connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt());
     const bool parity = connectionParameter(QModbusDevice::SerialParityParameter).toInt()
                         != QSerialPort::NoParity;
     const double bitsPerChar = 1 + 8 + (parity ? 1 : 0) + 1;
     const double chars = requestBytes + replyBytes + 3.5;
-    return int(std::ceil(chars * bitsPerChar * 1000.0 / baud));
+    // Timers count whole milliseconds: what one reply's rounding leaves over goes to the
+    // next, so a long exchange of frames takes as long as on a real line.
+    const double exact = chars * bitsPerChar * 1000.0 / baud + m_timingCarry;
+    const int rounded = qMax(1, int(std::lround(exact)));
+    m_timingCarry = exact - rounded;
+    return rounded;
 }
 
 void DeviceSimulator::sendLater(const QModbusResponse &response, int delayMs, bool corruptCrc)
 {
-    QTimer::singleShot(delayMs, this, [this, response, corruptCrc] {
+    QTimer::singleShot(delayMs, Qt::PreciseTimer, this, [this, response, corruptCrc] {
         writeFrame(response, corruptCrc);
         emit replySent();
     });

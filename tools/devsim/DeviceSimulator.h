@@ -84,7 +84,7 @@ private:
     Fault takeFault(int *parameter);
     QModbusResponse resized(const QModbusPdu &request, const QModbusResponse &response,
                             int delta) const;
-    int wireTimeMs(int requestBytes, int replyBytes) const;
+    int wireTimeMs(int requestBytes, int replyBytes);
     void sendLater(const QModbusResponse &response, int delayMs, bool corruptCrc);
     void writeFrame(const QModbusResponse &response, bool corruptCrc);
 
@@ -97,4 +97,5 @@ private:
     int m_faultParameter = 0;
     int m_faultTimes = -1;
     bool m_lineTiming = false;
+    double m_timingCarry = 0;
 };

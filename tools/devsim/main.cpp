@@ -1,6 +1,7 @@
 // tavrolix-devsim: a simulated Tavrolix device on a serial port, so the
 // configurator can be tried and tested without hardware.
 
+#include "BootloaderConsole.h"
 #include "DeviceSimulator.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
@@ -127,8 +128,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, unknown) or a signature"
-                       " (decimal or 0x...)."),
+        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
+                       " signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
         QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),
@@ -165,7 +166,10 @@ int main(int argc, char *argv[])
         QStringLiteral("file"));
     parser.addOptions({deviceOption, portOption, virtualOption, nodeOption, baudOption,
                        parityOption, versionOption, timingOption, presetOption, stateOption});
+    BootloaderConsole::addOptions(parser);
     parser.process(app);
+    if (BootloaderConsole::isRequested(parser))
+        return BootloaderConsole::run(app, parser, quitOnSignals);
 
     quint16 signature = 0;
     ModelFactory makeModel = nullptr;
