@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "DevicePlugin.h"
+#include "FirmwareWidget.h"
 #include "I18n.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -573,6 +575,17 @@ void MainWindow::onAbout()
 
 void MainWindow::onFirmwareUpdate()
 {
+    // A new dialog and window for every use: nothing of an earlier upload survives.
+    // The firmware window turns a close during an upload into a cancel request and
+    // closes the dialog itself once the upload has ended, so it is never destroyed
+    // while its procedure runs.
+    QDialog dialog(this);
+    dialog.setWindowTitle(str(Str::FwWindowTitle));
+    dialog.setMinimumSize(600, 500);
+    dialog.resize(650, 550);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new FirmwareWidget(&dialog));
+    dialog.exec();
 }
 
 QString MainWindow::aboutText() const

@@ -1,4 +1,5 @@
 #include "DeviceSimulator.h"
+#include "FirmwareWidget.h"
 #include "I18n.h"
 #include "LogLines.h"
 #include "MainWindow.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
@@ -73,6 +75,7 @@ private slots:
     void userActions();
     void aboutBox_data();
     void aboutBox();
+    void firmwareDialog();
 
 private:
     MainWindow *newWindow();
@@ -539,6 +542,73 @@ void tst_MainWindow::aboutBox()
     QCOMPARE(targets.last(), qtLicensing);
     if (withLicenses)
         QCOMPARE(QUrl(targets.first()).toLocalFile(), licenseDir);
+}
+
+// Tools > Firmware Update... opens a fresh firmware window each time, beside an open
+// session that it leaves alone.
+void tst_MainWindow::firmwareDialog()
+{
+    MainWindow *window = newWindow();
+    child<QComboBox>("portCombo")->setEditText(m_pair.clientPath());
+    clickConnect();
+    QTRY_COMPARE(panel(), QStringLiteral("Disconnect|Connected|green|1.3"));
+    const QStringList logBefore = logMessages(*window);
+    const QWidget *pageBefore = child<QStackedWidget>("pageStack")->currentWidget();
+
+    struct Seen
+    {
+        QString title;
+        QSize minimumSize;
+        QSize size;
+        bool modal = false;
+        QString fileLabel;
+        int logLength = -1;
+        bool traceLeft = false;
+    };
+    QList<Seen> seen;
+    for (int round = 0; round < 2; ++round) {
+        QTimer::singleShot(0, this, [&seen, round] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            auto *firmware = dialog ? dialog->findChild<FirmwareWidget *>() : nullptr;
+            if (!firmware)
+                return;
+            auto *log = firmware->findChild<QTextEdit *>(QStringLiteral("firmwareLog"));
+            seen.append({dialog->windowTitle(), dialog->minimumSize(), dialog->size(),
+                         dialog->isModal(),
+                         firmware->findChild<QLabel *>(QStringLiteral("fileLabel"))->text(),
+                         int(log->document()->toPlainText().size()), false});
+            if (round == 0) {
+                // Leave a trace: an upload with no port says so in the log.
+                auto *ports = firmware->findChild<QComboBox *>(QStringLiteral("portCombo"));
+                ports->setCurrentIndex(-1);
+                ports->clearEditText();
+                firmware->findChild<QPushButton *>(QStringLiteral("uploadButton"))->click();
+                seen.last().traceLeft = !log->document()->isEmpty();
+            }
+            dialog->close();
+        });
+        child<QAction>("firmwareUpdateAction")->trigger();
+    }
+
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen.first().traceLeft);
+    for (const Seen &dialog : std::as_const(seen)) {
+        QCOMPARE(dialog.title, QStringLiteral("Firmware Update"));
+        QCOMPARE(dialog.minimumSize, QSize(600, 500));
+        QCOMPARE(dialog.size, QSize(650, 550));
+        QVERIFY(dialog.modal);
+        QCOMPARE(dialog.fileLabel, QStringLiteral("No file selected"));
+        QCOMPARE(dialog.logLength, 0);
+    }
+    QVERIFY(!window->findChild<QDialog *>());
+    QVERIFY(!window->findChild<FirmwareWidget *>());
+
+    QCOMPARE(panel(), QStringLiteral("Disconnect|Connected|green|1.3"));
+    QCOMPARE(child<QStackedWidget>("pageStack")->currentWidget(), pageBefore);
+    QCOMPARE(logMessages(*window), logBefore);
+    quint16 signature = 0;
+    QVERIFY2(client()->readSignature(signature), qPrintable(client()->lastError()));
+    QCOMPARE(signature, m_device.signature());
 }
 
 QTEST_MAIN(tst_MainWindow)
