@@ -7,6 +7,7 @@ packages=(
     cmake g++ make
     qt6-base-dev qt6-serialport-dev qt6-serialbus-dev qt6-tools-dev
     socat            # virtual null-modem pairs for the simulator and the tests
+    clang libclang-rt-14-dev  # the fuzz target (libFuzzer)
     fonts-dejavu-core
     xvfb xauth       # a virtual display where the machine has none
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs the whole suite twice: plainly, and under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then runs the fuzz target of the
+# firmware image check for a bounded time (TAVROLIX_FUZZ_SECONDS, 60 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +22,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+echo "== Fuzzing the firmware image check (clang, libFuzzer, sanitizers)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DTAVROLIX_FUZZ=ON \
+      -DTAVROLIX_FUZZ_SECONDS="${TAVROLIX_FUZZ_SECONDS:-60}"
+cmake --build build-fuzz -j"$jobs" --target fuzz_firmware_image
+ctest --test-dir build-fuzz --output-on-failure
