@@ -2,7 +2,8 @@
 # Builds the configurator and starts it beside a simulated device on a virtual serial
 # port, with that port already chosen in the port box: press Connect and configure.
 # The simulated device is the eight-relay output module; extra arguments go to the
-# simulator, e.g. --device unknown (see: build/bin/tavrolix-devsim --help).
+# simulator, e.g. --device unknown, or --device bootloader to try a firmware update with
+# the sample image (see: build/bin/tavrolix-devsim --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,8 +13,18 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug
 cmake --build build -j"$(nproc)"
 
 simdir=${TAVROLIX_SIM_DIR:-/tmp/tavrolix-sim}
+mkdir -p "$simdir"
 log=$(mktemp)
-build/bin/tavrolix-devsim --device do8 --virtual "$simdir" --preset-configurator "$@" \
+
+# As a bootloader the simulator checks every image it receives against the sample image,
+# copied where the firmware window's file dialog finds it easily.
+args=("$@")
+if [[ " $* " == *" bootloader "* || " $* " == *"=bootloader "* ]] && [[ " $* " != *" --expect"* ]]; then
+    cp tools/devsim/samples/sample-firmware.enc "$simdir/"
+    args+=(--expect "$simdir/sample-firmware.enc")
+    echo "Sample image to upload: $simdir/sample-firmware.enc"
+fi
+build/bin/tavrolix-devsim --device do8 --virtual "$simdir" --preset-configurator "${args[@]}" \
     >"$log" 2>&1 &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null; rm -f "$log"' EXIT
