@@ -160,6 +160,12 @@ void DeviceSimulator::setFault(Fault fault, int parameter, int times)
     m_faultTimes = times;
 }
 
+void DeviceSimulator::clearFault()
+{
+    setFault(Fault::None);
+    ++m_heldGeneration;
+}
+
 DeviceSimulator::Fault DeviceSimulator::takeFault(int *parameter)
 {
     const Fault fault = m_fault;
@@ -257,7 +263,10 @@ int DeviceSimulator::wireTimeMs(int requestBytes, int replyBytes)
 
 void DeviceSimulator::sendLater(const QModbusResponse &response, int delayMs, bool corruptCrc)
 {
-    QTimer::singleShot(delayMs, Qt::PreciseTimer, this, [this, response, corruptCrc] {
+    QTimer::singleShot(delayMs, Qt::PreciseTimer, this,
+                       [this, response, corruptCrc, generation = m_heldGeneration] {
+        if (generation != m_heldGeneration)
+            return;
         writeFrame(response, corruptCrc);
         emit replySent();
     });

@@ -63,7 +63,9 @@ public:
 
     // The fault applies to the next `times` requests (all of them when negative).
     void setFault(Fault fault, int parameter = 0, int times = -1);
-    void clearFault() { setFault(Fault::None); }
+    // Back to a sound device: no fault, and replies still held back are never sent, so a
+    // late reply meant for an earlier test cannot answer the next one.
+    void clearFault();
     // Replies wait for the time request and reply take on the wire at the set
     // baud rate plus 3.5 character times, as a real device on a real line does.
     void setLineTiming(bool on) { m_lineTiming = on; }
@@ -98,4 +100,5 @@ private:
     int m_faultTimes = -1;
     bool m_lineTiming = false;
     double m_timingCarry = 0;
+    int m_heldGeneration = 0;
 };
