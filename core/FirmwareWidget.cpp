@@ -2,10 +2,12 @@
 
 #include "I18n.h"
 
+#include <QColor>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -237,13 +239,12 @@ void FirmwareWidget::fwLog(const QString &message, const QString &colour)
     cursor.movePosition(QTextCursor::End);
     if (!m_logEdit->document()->isEmpty())
         cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
-    if (colour.isEmpty()) {
-        cursor.insertText(stamp + message, QTextCharFormat());
-    } else {
-        // File names and the toolkit's error texts may hold '<' or '&'.
-        cursor.insertHtml(QStringLiteral("<span style='color: %1;'>%2%3</span>")
-                              .arg(colour, stamp, message.toHtmlEscaped()));
-    }
+    // The text goes in as it is, never as markup: file names and the toolkit's error
+    // texts may hold '<', '&', runs of blanks or "%1".
+    QTextCharFormat format;
+    if (!colour.isEmpty())
+        format.setForeground(QColor(colour));
+    cursor.insertText(stamp + message, format);
 
     if (following)
         scrollBar->setValue(scrollBar->maximum());
@@ -558,6 +559,8 @@ bool FirmwareWidget::waitForBootloader(unsigned short identity[3])
             fwLog(str(Str::FwInfoCancelled), Orange);
             return false;
         }
+        QElapsedTimer pollTime;
+        pollTime.start();
         const quint8 result =
             fwReadInputRegs(identity, 0, 3, BootloaderUnit, IdentityTimeoutMs);
         if (!self)
@@ -565,6 +568,17 @@ bool FirmwareWidget::waitForBootloader(unsigned short identity[3])
         QCoreApplication::processEvents();
         if (!self)
             return false;
+        if (result != ResultOk && pollTime.elapsed() < IdentityTimeoutMs && !m_quitting) {
+            // Failures that come back at once (an adapter pulled while the module
+            // reboots) must not turn the wait into a busy loop: poll at most once per
+            // time-out, with the window responsive meanwhile.
+            QEventLoop pause;
+            QTimer::singleShot(IdentityTimeoutMs - int(pollTime.elapsed()), &pause,
+                               &QEventLoop::quit);
+            pause.exec();
+            if (!self)
+                return false;
+        }
         if (result != ResultOk || identity[0] != BootloaderSignature)
             continue;
         if (m_cancelled) {
