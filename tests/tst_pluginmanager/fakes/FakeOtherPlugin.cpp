@@ -1,6 +1,0 @@
-#include "FakeOtherPlugin.h"
-
-FakeOtherPlugin::FakeOtherPlugin(QObject *parent)
-    : QObject(parent)
-{
-}
