@@ -3,6 +3,7 @@
 #include "DevicePlugin.h"
 
 #include <QObject>
+#include <QPointer>
 
 class OutputDO8Widget;
 
@@ -26,5 +27,6 @@ public:
 
 private:
     // The editor made last; owned by the host's widget tree.
-    OutputDO8Widget *m_widget = nullptr;
+    // The host owns the editor and may delete it at any time.
+    QPointer<OutputDO8Widget> m_widget;
 };

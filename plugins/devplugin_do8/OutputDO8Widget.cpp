@@ -141,7 +141,13 @@ void OutputDO8Widget::onOutputToggled()
 {
     if (!m_outputsKnown || !isOnline())
         return;
-    m_client->writeRegister(OutputsRegister, maskOf(m_outputButtons));
+    // A relay the device did not switch must not show as switched: on a failed write
+    // the buttons go back to what the device last confirmed.
+    const quint16 outputs = maskOf(m_outputButtons);
+    if (m_client->writeRegister(OutputsRegister, outputs))
+        m_outputs = outputs;
+    else
+        showMask(m_outputButtons, m_outputs);
 }
 
 void OutputDO8Widget::onSafeSettingsChanged()
@@ -162,6 +168,7 @@ void OutputDO8Widget::readFromDevice()
     quint16 outputs = 0;
     if (m_client->readHoldingRegister(OutputsRegister, outputs)) {
         showMask(m_outputButtons, outputs);
+        m_outputs = outputs;
         if (!m_outputsKnown) {
             m_outputsKnown = true;
             for (QPushButton *button : m_outputButtons)

@@ -47,4 +47,5 @@ private:
     DeviceSettingsPage *m_deviceSettingsPage = nullptr;
     // Relays drive equipment: the buttons stay locked until they show the device's state.
     bool m_outputsKnown = false;
+    quint16 m_outputs = 0; // the relay states the device last confirmed
 };

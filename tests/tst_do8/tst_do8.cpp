@@ -163,6 +163,11 @@ private slots:
         relay(8)->click();
         QCOMPARE(m_device->requests(), (Requests{wr(0, {0x82}), wr(0, {0x02})}));
         QCOMPARE(m_device->holdingRegister(0), quint16(0x02));
+        // A relay the device refused to switch goes back to what the device has.
+        m_device->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        relay(5)->click();
+        QVERIFY(!relay(5)->isChecked());
+        QCOMPARE(shown("out"), quint16(0x02));
     }
 
     // The device takes timeout and safe mask together, whichever of them changed.
