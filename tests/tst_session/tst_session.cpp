@@ -204,6 +204,43 @@ private slots:
         QCOMPARE(QSettings().contains("connection/port"),
                  logLines(m_window.get()).contains("Connected: outputModuleDO8"));
     }
+
+    // A cable pulled mid-session: first the device falls silent, then its port goes away.
+    // Every command ends within its time-outs with the window usable meanwhile, a save
+    // is reported as failed, and Disconnect ends the session.
+    void cablePulled()
+    {
+        VirtualSerialPair pair;
+        QVERIFY2(pair.open(), qPrintable(pair.errorString()));
+        DeviceSimulator device;
+        OutputModuleModel model;
+        model.setStatePath(m_stateDir.filePath(QStringLiteral("pulled.ini")));
+        model.attach(&device);
+        QVERIFY(device.start(pair.devicePath()));
+        m_window->findChild<QComboBox *>("portCombo")->setEditText(pair.clientPath());
+        click("connect");
+        QCOMPARE(panel(), QStringLiteral("Disconnect|Connected|1.3|outputModuleDO8|2"));
+
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        tick.start(100);
+        QElapsedTimer clock;
+        clock.start();
+        device.setFault(DeviceSimulator::Fault::NoReply);
+        click("readAll");
+        device.stop();
+        pair.close();
+        m_answerer->setAnswer(QMessageBox::Yes);
+        click("saveToFlash");
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(ticks >= clock.elapsed() / 200); // the event loop kept running
+        QVERIFY(m_answerer->boxes().constLast().startsWith(QStringLiteral("Error|")));
+        QVERIFY(!logLines(m_window.get()).contains(QStringLiteral("Saved to flash")));
+        click("connect");
+        QCOMPARE(panel(), QStringLiteral("Connect|Disconnected|-||1"));
+        QTRY_COMPARE(editors(), 0);
+    }
 };
 
 QTEST_MAIN(tst_Session)
