@@ -621,9 +621,29 @@ private slots:
         QCOMPARE(write(4), (SimulatedRequest{16, 0, 23, QList<quint16>(22, 0x5959) << 0}));
     }
 
+    // Closing the dialog during an upload is a cancel request; it closes afterwards.
+    void closingTheDialog_data()
+    {
+        QTest::addColumn<int>("trigger"); // the exchange during which the user closes
+        QTest::addColumn<bool>("escape");
+        QTest::addColumn<QString>("lastLine");
+        QTest::addColumn<int>("exitCommands");
+        const QString cancelled =
+            QStringLiteral("orange: [WARN] Cancelled. Device may need re-flashing!");
+        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false
+                                              << CancelledWaiting << 0;
+        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false
+                                                    << cancelled << 1;
+        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true
+                                                    << cancelled << 1;
+    }
+
     void closingTheDialog()
     {
-        m_bootloader->setBootDelay(1000);
+        QFETCH(int, trigger);
+        QFETCH(bool, escape);
+        if (trigger == int(Exchange::Identity))
+            m_bootloader->setBootDelay(1000);
         const QString path = writeFile(QStringLiteral("image.enc"), withChecksum(smallImage()));
         QDialog dialog; // as the main window builds it
         auto *widget = new FirmwareWidget(&dialog);
@@ -631,18 +651,25 @@ private slots:
         setPort(*widget, m_pair.clientPath());
         bool closeTried = false;
         bool stillOpen = false;
-        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &dialog, [&] {
-            if (std::exchange(closeTried, true))
-                return;
-            dialog.close();
-            stillOpen = dialog.isVisible() && widget->isBusy();
-        });
+        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &dialog,
+                [&](const SimulatedRequest &request) {
+                    if (int(BootloaderSimulator::exchangeOf(request)) != trigger
+                        || std::exchange(closeTried, true))
+                        return;
+                    if (escape) // reaches the dialog from the control with the focus
+                        QTest::keyClick(child<QPushButton>(*widget, "cancelButton"),
+                                        Qt::Key_Escape);
+                    else
+                        dialog.close();
+                    stillOpen = dialog.isVisible() && widget->isBusy();
+                });
         QTimer::singleShot(0, widget, [&] { clickUpload(*widget, path); });
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         QVERIFY(stillOpen); // when the close was tried
         QCOMPARE(dialog.findChild<FirmwareWidget *>(), widget);
         QVERIFY(!widget->isBusy());
-        QCOMPARE(logOf(*widget).constLast(), CancelledWaiting);
+        QTEST(logOf(*widget).constLast(), "lastLine");
+        QTEST(m_bootloader->exitCommands(), "exitCommands");
         QCOMPARE(controls(*widget), Idle);
     }
 };
