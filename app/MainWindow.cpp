@@ -508,15 +508,20 @@ void MainWindow::onDefaults()
     appendLog(str(Str::DefaultsRestored));
 }
 
-void MainWindow::onSaveToFlash()
+DevicePlugin *MainWindow::commandPlugin()
 {
     if (!m_client->isConnected()) {
         QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
-        return;
+        return nullptr;
     }
+    return m_currentPlugin;
+}
+
+void MainWindow::onSaveToFlash()
+{
     // The plug-in and connection this save started with; the user may disconnect or
     // connect elsewhere while the editor's requests wait.
-    DevicePlugin *plugin = m_currentPlugin;
+    DevicePlugin *plugin = commandPlugin();
     if (!plugin)
         return;
     const quint64 connectionId = m_connectionId;
@@ -548,11 +553,7 @@ void MainWindow::onSaveToFlash()
 
 void MainWindow::onReadAll()
 {
-    if (!m_client->isConnected()) {
-        QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
-        return;
-    }
-    DevicePlugin *plugin = m_currentPlugin;
+    DevicePlugin *plugin = commandPlugin();
     if (!plugin)
         return;
     const quint64 connectionId = m_connectionId;

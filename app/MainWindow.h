@@ -56,6 +56,9 @@ private:
     // True while the connection made for `connectionId` is still the one in use; a
     // user's click handled during a request may have closed or replaced it.
     bool stillConnected(quint64 connectionId) const;
+    // The plug-in that "Read All" and "Save to Flash" act on; with no connection, none
+    // and a warning.
+    DevicePlugin *commandPlugin();
     void endConnection();
     void setActivePlugin(DevicePlugin *plugin);
     // Takes an editor page out of the window. It is destroyed at once unless one of
