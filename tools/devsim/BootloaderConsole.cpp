@@ -2,7 +2,6 @@
 
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
-#include "VirtualSerialPair.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -19,8 +18,6 @@ const QString MakeImageOption = QStringLiteral("make-image");
 const QString ImageSizeOption = QStringLiteral("image-size");
 // Options of the simulator program that the bootloader mode shares.
 const QString DeviceOption = QStringLiteral("device");
-const QString PortOption = QStringLiteral("port");
-const QString VirtualOption = QStringLiteral("virtual");
 const QString VersionOption = QStringLiteral("firmware");
 const QString TimingOption = QStringLiteral("line-timing");
 
@@ -32,7 +29,7 @@ QString hex8(quint32 value)
     return QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
 }
 
-int makeImage(const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
+int writeImage(const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
 {
     bool ok = false;
     const int size = parser.value(ImageSizeOption).toInt(&ok);
@@ -108,19 +105,29 @@ void BootloaderConsole::addOptions(QCommandLineParser &parser)
     });
 }
 
+bool BootloaderConsole::makesImage(const QCommandLineParser &parser)
+{
+    return parser.isSet(MakeImageOption);
+}
+
+int BootloaderConsole::makeImage(const QCommandLineParser &parser)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return writeImage(parser, out, err);
+}
+
 bool BootloaderConsole::isRequested(const QCommandLineParser &parser)
 {
-    return parser.isSet(MakeImageOption)
-           || parser.value(DeviceOption).compare(DeviceName, Qt::CaseInsensitive) == 0;
+    return parser.value(DeviceOption).compare(DeviceName, Qt::CaseInsensitive) == 0;
 }
 
 int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &parser,
+                           const QString &devicePort, const QString &configuratorPort,
                            SignalSetup quitOnSignals)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (parser.isSet(MakeImageOption))
-        return makeImage(parser, out, err);
 
     const QStringList version = parser.isSet(VersionOption)
                                     ? parser.value(VersionOption).split(QLatin1Char('.'))
@@ -136,11 +143,6 @@ int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &pars
         err << "Invalid bootloader version or boot polls." << Qt::endl;
         return 2;
     }
-    if (parser.isSet(PortOption) == parser.isSet(VirtualOption)) {
-        err << "Give either --port or --virtual." << Qt::endl;
-        return 2;
-    }
-
     const QString expectPath = parser.value(ExpectOption);
     QList<QByteArray> expected;
     if (!expectPath.isEmpty()) {
@@ -150,18 +152,6 @@ int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &pars
             return 2;
         }
         expected = BootloaderImage::linesToSend(file.readAll());
-    }
-
-    VirtualSerialPair pair;
-    QString devicePort = parser.value(PortOption);
-    QString configuratorPort;
-    if (parser.isSet(VirtualOption)) {
-        if (!pair.open(parser.value(VirtualOption))) {
-            err << "Cannot make the virtual serial pair: " << pair.errorString() << Qt::endl;
-            return 1;
-        }
-        devicePort = pair.devicePath();
-        configuratorPort = pair.clientPath();
     }
 
     BootloaderSimulator bootloader;

@@ -168,12 +168,13 @@ int main(int argc, char *argv[])
                        parityOption, versionOption, timingOption, presetOption, stateOption});
     BootloaderConsole::addOptions(parser);
     parser.process(app);
-    if (BootloaderConsole::isRequested(parser))
-        return BootloaderConsole::run(app, parser, quitOnSignals);
+    if (BootloaderConsole::makesImage(parser))
+        return BootloaderConsole::makeImage(parser);
+    const bool bootloader = BootloaderConsole::isRequested(parser);
 
     quint16 signature = 0;
     ModelFactory makeModel = nullptr;
-    if (!parseDevice(parser.value(deviceOption), &signature, &makeModel)) {
+    if (!bootloader && !parseDevice(parser.value(deviceOption), &signature, &makeModel)) {
         err << "Unknown device: " << parser.value(deviceOption) << Qt::endl;
         return 2;
     }
@@ -204,6 +205,8 @@ int main(int argc, char *argv[])
         devicePort = pair.devicePath();
         configuratorPort = pair.clientPath();
     }
+    if (bootloader)
+        return BootloaderConsole::run(app, parser, devicePort, configuratorPort, quitOnSignals);
 
     DeviceSimulator device;
     std::unique_ptr<DeviceModel> model;
