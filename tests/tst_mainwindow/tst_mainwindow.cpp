@@ -1,8 +1,8 @@
 #include "DeviceSimulator.h"
-#include "I18n.h"
 #include "LogLines.h"
 #include "MainWindow.h"
 #include "MessageBoxAnswerer.h"
+#include "TestApplication.h"
 #include "ModbusClient.h"
 #include "OutputModuleModel.h"
 #include "PluginManager.h"
@@ -76,10 +76,7 @@ class tst_MainWindow : public QObject
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrolix Configurator"));
-        QCoreApplication::setOrganizationName(QStringLiteral("Tavrolix"));
-        I18n::instance()->setLanguage(Lang::English);
+        prepareTestApplication();
         QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
         m_model.attach(&m_device);
         QVERIFY(m_device.start(m_pair.devicePath()));

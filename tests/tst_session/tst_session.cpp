@@ -1,8 +1,8 @@
 #include "DeviceSimulator.h"
-#include "I18n.h"
 #include "LogLines.h"
 #include "MainWindow.h"
 #include "MessageBoxAnswerer.h"
+#include "TestApplication.h"
 #include "ModbusClient.h"
 #include "OutputModuleModel.h"
 #include "PluginManager.h"
@@ -57,10 +57,7 @@ class tst_Session : public QObject
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setApplicationName(QStringLiteral("Tavrolix Configurator"));
-        QCoreApplication::setOrganizationName(QStringLiteral("Tavrolix"));
-        I18n::instance()->setLanguage(Lang::English);
+        prepareTestApplication();
         PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
         QVERIFY(m_stateDir.isValid());
         QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
