@@ -522,6 +522,13 @@ private slots:
             << Ready + QStringList{QStringLiteral(
                    "orange: [WARN] Cancelled. Device may need re-flashing!")}
             << 1 << QList<int>{1, 1, 1, 1, 1};
+        // The port list and the log stay usable; the upload keeps the port it opened.
+        QTest::newRow("refresh and clear during the transfer")
+            << image << onRequest(Exchange::StatusRead, [](FirmwareWidget &w) {
+                   child(w, "refreshButton")->click();
+                   child(w, "clearButton")->click();
+               })
+            << QStringList{Success} << -1 << QList<int>{1, 5, 5, 5, 1};
         // The adapter is pulled: requests never reach the line, and the client never
         // times them out, so the upload must bound its waits itself.
         QTest::newRow("port removed during the transfer")

@@ -2,10 +2,10 @@
 #include "LogLines.h"
 #include "MainWindow.h"
 #include "MessageBoxAnswerer.h"
-#include "TestApplication.h"
 #include "ModbusClient.h"
 #include "OutputModuleModel.h"
 #include "PluginManager.h"
+#include "TestApplication.h"
 #include "VirtualSerialPair.h"
 
 #include <QtTest>
