@@ -478,6 +478,9 @@ private slots:
                                                    "differs from expected 2"),
                                     Verified, Starting, Success}
             << -1 << QList<int>{6, 5, 5, 5, 1};
+        QTest::newRow("the application answers until the module restarts")
+            << image << Setup([](BootloaderSimulator &b, FirmwareWidget &) { b.setBootDelay(3, 4); })
+            << Ready + QStringList{Success} << -1 << QList<int>{4, 5, 5, 5, 1};
         QTest::newRow("comment-only file")
             << commentsOnly << none << Ready + QStringList{Success} << 0
             << QList<int>{1, 0, 0, 0, 1};
