@@ -1,3 +1,4 @@
+#include "DeviceBench.h"
 #include "DeviceSimulator.h"
 #include "LogLines.h"
 #include "MainWindow.h"
@@ -19,39 +20,20 @@ class tst_Session : public QObject
     Q_OBJECT
 
     QTemporaryDir m_stateDir;
-    VirtualSerialPair m_pair;
-    std::unique_ptr<DeviceSimulator> m_device;
-    std::unique_ptr<OutputModuleModel> m_model;
-    std::unique_ptr<MainWindow> m_window;
-    std::unique_ptr<MessageBoxAnswerer> m_answerer;
+    DeviceBench m_bench;
 
-    void click(const QString &button)
-    {
-        auto *target = m_window->findChild<QPushButton *>(button + "Button");
-        QVERIFY2(target, qPrintable(button));
-        QTest::mouseClick(target, Qt::LeftButton);
-    }
-    int editors() const { return m_window->findChildren<QWidget *>("out1").size(); }
-    QStackedWidget *stack() const { return m_window->findChild<QStackedWidget *>("pageStack"); }
-    QString label(const char *name) const { return m_window->findChild<QLabel *>(name)->text(); }
+    MainWindow *window() const { return m_bench.window(); }
+    DeviceSimulator *device() const { return m_bench.device(); }
+    void click(const QString &button) { QVERIFY2(m_bench.click(button), qPrintable(button)); }
+    int editors() const { return window()->findChildren<QWidget *>("out1").size(); }
+    QStackedWidget *stack() const { return window()->findChild<QStackedWidget *>("pageStack"); }
+    QString label(const char *name) const { return window()->findChild<QLabel *>(name)->text(); }
     QString panel() const // "button|status|version|device|pages"
     {
-        return QStringList{m_window->findChild<QPushButton *>("connectButton")->text(),
+        return QStringList{window()->findChild<QPushButton *>("connectButton")->text(),
                            label("statusLabel"), label("versionLabel"), label("deviceLabel"),
                            QString::number(stack()->count())}
             .join('|');
-    }
-    QStringList requests() const // "3@100x6" for a read, "16@100=1,3" for a write
-    {
-        QStringList lines;
-        for (const SimulatedRequest &r : m_device->requests()) {
-            lines << QStringLiteral("%1@%2").arg(r.function).arg(r.address);
-            if (r.values.isEmpty())
-                lines.last() += "x" + QString::number(r.count);
-            for (int i = 0; i < r.values.size(); ++i)
-                lines.last() += (i ? "," : "=") + QString::number(r.values[i]);
-        }
-        return lines;
     }
 
 private slots:
@@ -60,29 +42,20 @@ private slots:
         prepareTestApplication();
         PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
         QVERIFY(m_stateDir.isValid());
-        QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
     }
     void init()
     {
         QSettings().remove(QStringLiteral("connection"));
         const QString state = m_stateDir.filePath(QStringLiteral("do8.ini"));
         QFile::remove(state);
-        m_device = std::make_unique<DeviceSimulator>();
-        m_model = std::make_unique<OutputModuleModel>();
-        m_model->setStatePath(state);
-        m_model->attach(m_device.get());
-        QVERIFY(m_device->start(m_pair.devicePath()));
-        m_window = std::make_unique<MainWindow>();
-        m_window->show();
-        m_window->findChild<QComboBox *>("portCombo")->setEditText(m_pair.clientPath());
-        m_answerer = std::make_unique<MessageBoxAnswerer>(m_window.get());
+        QVERIFY(m_bench.start(std::make_unique<OutputModuleModel>(), state));
+        m_bench.openWindow();
     }
     void cleanup()
     {
-        m_answerer.reset();
-        m_window.reset();
-        m_model.reset();
-        m_device.reset();
+        m_bench.closeWindow();
+        m_bench.stop();
     }
 
     void session_data()
@@ -154,12 +127,12 @@ private slots:
     {
         QFETCH(QStringList, steps);
         QFETCH(QString, fault);
-        const int lines = logLines(m_window.get()).size();
+        const int lines = logLines(window()).size();
         QString waiting;
         for (const QString &step : std::as_const(steps)) {
             const QStringList words = step.split(' ');
             if (words[0] == "signature") {
-                m_device->setIdentity(words[1].toUShort(), 1, 3);
+                device()->setIdentity(words[1].toUShort(), 1, 3);
                 continue;
             }
             if (&step == &steps.constLast() && !fault.isEmpty()) {
@@ -167,13 +140,13 @@ private slots:
                 const QStringList f = fault.split(' ');
                 const auto kind = DeviceSimulator::Fault(
                     QMetaEnum::fromType<DeviceSimulator::Fault>().keyToValue(qPrintable(f[1])));
-                connect(m_device.get(), &DeviceSimulator::requestReceived, this,
+                connect(device(), &DeviceSimulator::requestReceived, this,
                         [=, &waiting, armed = false](const SimulatedRequest &r) mutable {
                             if (armed || QStringLiteral("%1@%2").arg(r.function).arg(r.address)
                                              != f[0])
                                 return;
                             armed = true;
-                            m_device->setFault(kind, f[2].toInt(), f[3].toInt());
+                            device()->setFault(kind, f[2].toInt(), f[3].toInt());
                             if (kind == DeviceSimulator::Fault::Delay)
                                 QTimer::singleShot(0, this, [this, &waiting] {
                                     click("connect");
@@ -182,24 +155,24 @@ private slots:
                                 });
                         });
             }
-            m_device->clearRequests();
-            m_answerer->setAnswer(words.value(1) == "No" ? QMessageBox::No : QMessageBox::Yes);
+            device()->clearRequests();
+            m_bench.answerer()->setAnswer(words.value(1) == "No" ? QMessageBox::No : QMessageBox::Yes);
             click(words[0]);
         }
 
-        QTEST(logLines(m_window.get()).mid(lines).replaceInStrings(m_pair.clientPath(), "<pty>"),
+        QTEST(logLines(window()).mid(lines).replaceInStrings(m_bench.clientPath(), "<pty>"),
               "logged");
-        QTEST(m_answerer->boxes(), "boxes");
+        QTEST(m_bench.answerer()->boxes(), "boxes");
         QTEST(panel(), "panel");
         QTEST(waiting, "waiting");
-        QTEST(requests(), "requests");
+        QTEST(m_bench.requests(), "requests");
         const bool inSession = panel().startsWith("Disconnect");
-        QCOMPARE(m_window->findChild<ModbusClient *>()->isConnected(), inSession);
+        QCOMPARE(window()->findChild<ModbusClient *>()->isConnected(), inSession);
         QCOMPARE(stack()->currentIndex(), inSession ? 1 : 0);
         QTRY_COMPARE(editors(), inSession ? 1 : 0); // retired pages do not linger
         // Only a device with a plug-in leaves its connection stored.
         QCOMPARE(QSettings().contains("connection/port"),
-                 logLines(m_window.get()).contains("Connected: outputModuleDO8"));
+                 logLines(window()).contains("Connected: outputModuleDO8"));
     }
 
     // A cable pulled mid-session: first the device falls silent, then its port goes away.
@@ -214,7 +187,7 @@ private slots:
         model.setStatePath(m_stateDir.filePath(QStringLiteral("pulled.ini")));
         model.attach(&device);
         QVERIFY(device.start(pair.devicePath()));
-        m_window->findChild<QComboBox *>("portCombo")->setEditText(pair.clientPath());
+        window()->findChild<QComboBox *>("portCombo")->setEditText(pair.clientPath());
         click("connect");
         QCOMPARE(panel(), QStringLiteral("Disconnect|Connected|1.3|outputModuleDO8|2"));
 
@@ -228,12 +201,12 @@ private slots:
         click("readAll");
         device.stop();
         pair.close();
-        m_answerer->setAnswer(QMessageBox::Yes);
+        m_bench.answerer()->setAnswer(QMessageBox::Yes);
         click("saveToFlash");
         QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(ticks >= clock.elapsed() / 200); // the event loop kept running
-        QVERIFY(m_answerer->boxes().constLast().startsWith(QStringLiteral("Error|")));
-        QVERIFY(!logLines(m_window.get()).contains(QStringLiteral("Saved to flash")));
+        QVERIFY(m_bench.answerer()->boxes().constLast().startsWith(QStringLiteral("Error|")));
+        QVERIFY(!logLines(window()).contains(QStringLiteral("Saved to flash")));
         click("connect");
         QCOMPARE(panel(), QStringLiteral("Connect|Disconnected|-||1"));
         QTRY_COMPARE(editors(), 0);

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class DeviceModel;
+class DevicePlugin;
+class DeviceSimulator;
+class MainWindow;
+class MessageBoxAnswerer;
+class ModbusClient;
+class QWidget;
+class VirtualSerialPair;
+
+// A simulated device on a virtual null-modem pair, and the two ways a test talks to it:
+// the bench's own Modbus client, for an editor made straight from a plug-in file, or the
+// configurator's main window, as a user would.
+class DeviceBench
+{
+public:
+    DeviceBench();
+    ~DeviceBench();
+    DeviceBench(const DeviceBench &) = delete;
+    DeviceBench &operator=(const DeviceBench &) = delete;
+
+    // Makes the pair; once per test case.
+    bool open();
+    QString errorString() const { return m_errorString; }
+    QString clientPath() const;
+
+    // Loads plug-in file `file` (e.g. "devplugin_do8") from `directory`, as the
+    // configurator does; nullptr with errorString() set when it cannot be loaded.
+    DevicePlugin *loadPlugin(const QString &directory, const QString &file);
+
+    // Powers up a fresh device of `model` (taken; nullptr: plain registers) at node 1,
+    // 9600 8N1, after stopping the one before. Its state file is `statePath` (none when
+    // empty): set it to keep what a save stores across a restart.
+    bool start(std::unique_ptr<DeviceModel> model, const QString &statePath = QString());
+    // Powers the device down: the client's requests go unanswered.
+    void stop();
+    DeviceSimulator *device() const { return m_device.get(); }
+    DeviceModel *model() const { return m_model.get(); }
+
+    // The bench's own client; connectClient() opens it on the pair at 9600 8N1, node 1.
+    ModbusClient *client() const { return m_client.get(); }
+    bool connectClient();
+
+    // The requests the device received since the last clearRequests(): "3@100x6" for a
+    // read of six registers from 100, "16@100=1,3" for a write (coils as 0 and 1).
+    QStringList requests() const;
+    void clearRequests();
+
+    // A new main window, shown, with the pair's port in its port box and its message
+    // boxes answered Yes; the window before it is closed first.
+    MainWindow *openWindow();
+    MainWindow *window() const { return m_window.get(); }
+    MessageBoxAnswerer *answerer() const { return m_answerer.get(); }
+    // Clicks the window's push button named `name` + "Button" ("connect", "readAll",
+    // "saveToFlash"); false when there is none. The click returns when the window is
+    // done with it.
+    bool click(const QString &name);
+    // The device page the window shows; nullptr without a session.
+    QWidget *editor() const;
+    void closeWindow();
+
+private:
+    std::unique_ptr<VirtualSerialPair> m_pair;
+    std::unique_ptr<DeviceSimulator> m_device;
+    std::unique_ptr<DeviceModel> m_model;
+    std::unique_ptr<ModbusClient> m_client;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<MessageBoxAnswerer> m_answerer;
+    QString m_errorString;
+};
