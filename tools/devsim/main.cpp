@@ -3,6 +3,7 @@
 
 #include "BootloaderConsole.h"
 #include "DeviceSimulator.h"
+#include "InputModuleModel.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
 
@@ -48,6 +49,11 @@ std::unique_ptr<DeviceModel> makeOutputModule()
     return std::make_unique<OutputModuleModel>();
 }
 
+std::unique_ptr<DeviceModel> makeInputModule()
+{
+    return std::make_unique<InputModuleModel>();
+}
+
 struct KnownDevice
 {
     const char *name;
@@ -61,6 +67,8 @@ constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
     {"do8", 4, makeOutputModule},
     {"output", 4, makeOutputModule},
+    {"di40", 3, makeInputModule},
+    {"input", 3, makeInputModule},
 };
 
 bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
@@ -128,8 +136,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
-                       " signature (decimal or 0x...)."),
+        QStringLiteral("Device to simulate: a name (do8 or output, di40 or input, bootloader,"
+                       " unknown) or a signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
         QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <bitset>
+
+class DeviceSettingsPage;
+class ModbusClient;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+class QTimer;
+
+// Editor of the 40-input digital module: live input states with an optional 500 ms
+// refresh, the debounce delay of each input (written to the device as soon as it
+// changes) and the device's own serial settings.
+class InputModule40Widget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int InputCount = 40;
+
+    // `client` is not owned and may be nullptr; the constructor does not touch the device.
+    InputModule40Widget(ModbusClient *client, QWidget *parent = nullptr);
+    ~InputModule40Widget() override;
+
+    void readFromDevice();
+    void writeToDevice();
+    // Shows input `index` (0-based) as active (green) or inactive (grey).
+    void updateInputDisplay(int index, bool active);
+
+private slots:
+    void onDelayChanged(int value);
+    void onRefreshTimerTimeout();
+
+private:
+    QWidget *createInputsTab();
+    QWidget *createDelaysTab();
+    QWidget *createDeviceSettingsTab();
+    bool isOnline() const;
+    bool readLiveStates();
+    void applyDelayToAll();
+
+    // Not owned; a QPointer because the host may delete it while a request waits.
+    QPointer<ModbusClient> m_client;
+    QTimer *m_refreshTimer = nullptr;
+    std::array<QLabel *, InputCount> m_inputIndicators{};
+    std::array<QSpinBox *, InputCount> m_delaySpins{};
+    QSpinBox *m_deviceAddressSpin = nullptr;
+    QComboBox *m_deviceBaudCombo = nullptr;
+    QComboBox *m_deviceParityCombo = nullptr;
+    DeviceSettingsPage *m_deviceSettingsPage = nullptr;
+    QSpinBox *m_applyAllSpin = nullptr;
+    // A live read is waiting: a tick must not queue another one behind it.
+    bool m_liveReadBusy = false;
+    // Delays shown on the page that the device has not taken (their write failed);
+    // writeToDevice() sends them again so that a save never flashes the old values.
+    std::bitset<InputCount> m_unsentDelays;
+};
