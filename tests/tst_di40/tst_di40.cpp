@@ -1,0 +1,246 @@
+#include "DeviceBench.h"
+#include "DevicePlugin.h"
+#include "DeviceSimulator.h"
+#include "InputModuleModel.h"
+#include "LogLines.h"
+#include "MainWindow.h"
+#include "ModbusClient.h"
+#include "PluginManager.h"
+#include "TestApplication.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+
+// The input module's editor against a simulated module whose inputs stand still.
+class tst_Di40 : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_stateDir;
+    DeviceBench m_bench;
+    DevicePlugin *m_plugin = nullptr;
+    std::unique_ptr<QWidget> m_editor;
+
+    DeviceSimulator *device() const { return m_bench.device(); }
+    QString statePath() const { return m_stateDir.filePath(QStringLiteral("di40.ini")); }
+    template<typename T = QSpinBox>
+    T *child(const QString &name, QWidget *editor = nullptr) const
+    {
+        T *found = (editor ? editor : m_editor.get())->findChild<T *>(name);
+        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
+    }
+    QSpinBox *delay(int k, QWidget *editor = nullptr) const
+    {
+        return child(QStringLiteral("delay%1").arg(k), editor);
+    }
+    void setFault(const QString &fault) // "Kind parameter times", or empty
+    {
+        const QStringList f = fault.split(' ');
+        const auto kind =
+            QMetaEnum::fromType<DeviceSimulator::Fault>().keyToValue(qPrintable(f[0]));
+        if (!fault.isEmpty())
+            device()->setFault(DeviceSimulator::Fault(kind), f[1].toInt(), f[2].toInt());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        prepareTestApplication();
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
+        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), "devplugin_di40");
+        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
+    }
+    void init()
+    {
+        QFile::remove(statePath());
+        QVERIFY(m_bench.start(std::make_unique<InputModuleModel>(), statePath()));
+        static_cast<InputModuleModel *>(m_bench.model())->setInputsMoving(false);
+        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
+        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
+    }
+    void cleanup()
+    {
+        m_editor.reset();
+        m_bench.closeWindow();
+        m_bench.client()->disconnect();
+        m_bench.stop();
+    }
+
+    // Each block is read whatever became of the one before; reading never writes.
+    void readFromDevice_data()
+    {
+        QTest::addColumn<QString>("fault"); // on the first requests
+        QTest::addColumn<QString>("shown"); // "inputs|delay 1|delay 2|address|baud|parity"
+        QTest::addColumn<QStringList>("requests");
+        const QStringList reads{"4@8x4", "3@12x40", "3@100x3"};
+        QTest::newRow("answered") << "" << "1,16,40|10000|250|5|19200|Even" << reads;
+        QTest::newRow("live read refused") << "Exception 4 1" << "|10000|250|5|19200|Even" << reads;
+        QTest::newRow("live read unanswered")
+            << "NoReply 0 2" << "|10000|250|5|19200|Even" << QStringList{"4@8x4"} + reads;
+        QTest::newRow("delays refused too") << "Exception 4 2" << "|100|100|5|19200|Even" << reads;
+    }
+    void readFromDevice()
+    {
+        // Inputs 1, 16 and 40; the upper byte of register 10 and register 11 are unused.
+        for (const auto &[r, v] : {std::pair{8, 0x8001}, {9, 0}, {10, 0xFF80}, {11, 0xFFFF}})
+            device()->setInputRegister(r, quint16(v));
+        for (const auto &[r, v] : {std::pair{12, 10001}, {13, 250}, {100, 5}, {101, 3}, {102, 1}})
+            device()->setHoldingRegister(r, quint16(v));
+        QFETCH(QString, fault);
+        setFault(fault);
+        m_plugin->readFromDevice();
+        QStringList on;
+        for (int k = 1; k <= 40; ++k) {
+            if (child<QLabel>(QStringLiteral("input%1").arg(k))->styleSheet().contains("#00cc00"))
+                on << QString::number(k);
+        }
+        QTEST(QStringList({on.join(','), QString::number(delay(1)->value()),
+                           QString::number(delay(2)->value()), child("deviceAddressSpin")->text(),
+                           child<QComboBox>("deviceBaudCombo")->currentText(),
+                           child<QComboBox>("deviceParityCombo")->currentText()})
+                  .join('|'), "shown");
+        // Showing the delays must not write them back.
+        QTEST(m_bench.requests(), "requests");
+    }
+
+    void delayWrites_data()
+    {
+        QTest::addColumn<QString>("fault"); // on the first request
+        QTest::addColumn<QStringList>("steps"); // "k=ms" sets delay k, "all=ms" Apply to All
+        QTest::addColumn<QStringList>("requests");
+        QStringList all50; // registers 12 to 51 in turn
+        for (int r = 12; r <= 51; ++r)
+            all50 << QStringLiteral("6@%1=50").arg(r);
+        const QStringList twoHeldIt = all50.mid(0, 2) + all50.mid(3, 3) + all50.mid(7);
+        const QString refused = QStringLiteral("Exception 4 1");
+        const QString write = QStringLiteral("16@100=1,2,0");
+        using L = QStringList;
+        QTest::newRow("one delay") << "" << L{"5=250"} << L{"6@16=250"};
+        QTest::newRow("unchanged") << "" << L{"5=100", "all=100"} << L{};
+        QTest::newRow("apply to all") << "" << L{"all=50"} << all50;
+        QTest::newRow("apply where two hold it")
+            << "" << L{"3=50", "7=50", "all=50"} << L{"6@14=50", "6@18=50"} + twoHeldIt;
+        QTest::newRow("settings only") << "" << L{"write"} << L{write};
+        QTest::newRow("refused delay sent with settings")
+            << refused << L{"5=250", "write"} << L{"6@16=250", "6@16=250", write};
+        QTest::newRow("refused delay written later")
+            << refused << L{"5=250", "5=300", "write"} << L{"6@16=250", "6@16=300", write};
+    }
+    void delayWrites()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QStringList, steps);
+        setFault(fault);
+        for (const QString &step : std::as_const(steps)) {
+            const QStringList kv = step.split('=');
+            if (step == "write") {
+                m_plugin->writeToDevice();
+            } else if (kv[0] == "all") {
+                child("allDelaysSpin")->setValue(kv[1].toInt());
+                child<QPushButton>("applyAllButton")->click();
+            } else {
+                delay(kv[0].toInt())->setValue(kv[1].toInt());
+            }
+        }
+        QTEST(m_bench.requests(), "requests");
+    }
+
+    void autoRefresh()
+    {
+        auto *box = child<QCheckBox>("autoRefreshCheck");
+        auto *timer = m_editor->findChild<QTimer *>();
+        QVERIFY(!timer->isActive());
+        box->setChecked(true);
+        QVERIFY(timer->isActive());
+        device()->setInputRegister(9, 0x0004);
+        QTRY_VERIFY(child<QLabel>("input19")->styleSheet().contains("#00cc00"));
+        box->setChecked(false);
+        QVERIFY(!timer->isActive());
+        // Disconnected, the ticks go on and send nothing.
+        box->setChecked(true);
+        m_bench.client()->disconnect();
+        m_bench.clearRequests();
+        QSignalSpy ticks(timer, &QTimer::timeout);
+        QVERIFY(ticks.wait() && ticks.wait());
+        QCOMPARE(m_bench.requests(), QStringList());
+    }
+
+    // A device that falls silent while the page refreshes: the window stays usable, the
+    // live reads never nest or queue up, and the page can go away even while one waits.
+    void silentDevice()
+    {
+        ModbusClient *client = m_bench.client();
+        int beats = 0, waits = 0; // a beat every 50 ms; the most requests waiting at once
+        QTimer beat;
+        connect(&beat, &QTimer::timeout, this,
+                [&] { ++beats, waits = qMax(waits, client->pendingWaits()); });
+        beat.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        child<QCheckBox>("autoRefreshCheck")->setChecked(true);
+        const QPointer<QTimer> timer = m_editor->findChild<QTimer *>();
+        QTRY_VERIFY_WITH_TIMEOUT(device()->requests().size() >= 6, 10000);
+        connect(device(), &DeviceSimulator::requestReceived, this, [this] {
+            QTimer::singleShot(0, this, [this] { m_editor.reset(); });
+        }, Qt::SingleShotConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(!timer, 3000);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(beats >= elapsed / 100, qPrintable(QString::number(beats)));
+        QCOMPARE(waits, 1);
+        const qsizetype sent = device()->requests().size();
+        QVERIFY2(sent <= 2 * (elapsed / 1000 + 1), qPrintable(QString::number(sent)));
+        // What the toolkit still holds drains before a new request: at most one retry.
+        device()->clearFault();
+        quint16 signature = 0;
+        QVERIFY2(client->readSignature(signature), qPrintable(client->lastError()));
+        QVERIFY(device()->requests().size() - sent <= 2);
+    }
+
+    // As a user: connect, read, change a delay, save, then disconnect while the page
+    // refreshes a device that stopped answering.
+    void inTheWindow()
+    {
+        m_editor.reset();
+        m_bench.client()->disconnect();
+        m_bench.openWindow();
+        QVERIFY(m_bench.click("connect"));
+        const QPointer<QWidget> page = m_bench.editor();
+        QVERIFY(page);
+        const auto *tabs = page->findChild<QTabWidget *>();
+        QCOMPARE((QStringList{tabs->tabText(0), tabs->tabText(1), tabs->tabText(2)}),
+                 (QStringList{"Inputs", "Debounce Delays", "Device Settings"}));
+        const auto labels = page->findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [](auto *label) { return label->text() == "IN  1:"; }));
+        const QStringList reads{"4@8x4", "3@12x40", "3@100x3"};
+        QCOMPARE(m_bench.requests(), QStringList({"4@0x1", "4@1x2"}) + reads);
+
+        device()->setHoldingRegister(17, 300);
+        m_bench.clearRequests();
+        QVERIFY(m_bench.click("readAll"));
+        QCOMPARE(m_bench.requests(), reads);
+        QCOMPARE(delay(6, page)->value(), 300);
+
+        m_bench.clearRequests();
+        delay(7, page)->setValue(700);
+        QVERIFY(m_bench.click("saveToFlash"));
+        QCOMPARE(m_bench.requests(), QStringList({"6@18=700", "16@100=1,2,0", "6@103=768"}));
+        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("di40/delay7").toInt(), 700);
+
+        child<QCheckBox>("autoRefreshCheck", page)->setChecked(true);
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        connect(device(), &DeviceSimulator::requestReceived, this, [this] {
+            QTimer::singleShot(0, this, [this] { m_bench.click("connect"); });
+        }, Qt::SingleShotConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(!page, 5000);
+        QCOMPARE(logLines(m_bench.window()).constLast(), QStringLiteral("Disconnected"));
+        QVERIFY(!m_bench.editor());
+    }
+};
+
+QTEST_MAIN(tst_Di40)
+#include "tst_di40.moc"
