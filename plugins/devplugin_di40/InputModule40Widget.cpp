@@ -183,8 +183,12 @@ void InputModule40Widget::updateInputDisplay(int index, bool active)
 {
     if (index < 0 || index >= InputCount)
         return;
-    m_inputIndicators[std::size_t(index)]->setStyleSheet(active ? activeStyle()
-                                                                : inactiveStyle());
+    // Every tick shows all forty inputs; restyling only those that changed keeps the
+    // refresh cheap.
+    QLabel *indicator = m_inputIndicators[std::size_t(index)];
+    const QString &style = active ? activeStyle() : inactiveStyle();
+    if (indicator->styleSheet() != style)
+        indicator->setStyleSheet(style);
 }
 
 void InputModule40Widget::applyDelayToAll()
