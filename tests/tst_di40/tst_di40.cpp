@@ -31,9 +31,9 @@ class tst_Di40 : public QObject
         T *found = (editor ? editor : m_editor.get())->findChild<T *>(name);
         return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
     }
-    QSpinBox *delay(int k, QWidget *editor = nullptr) const
+    QSpinBox *delay(int k, QWidget *in = nullptr) const
     {
-        return child(QStringLiteral("delay%1").arg(k), editor);
+        return child("delay" + QString::number(k), in);
     }
     void setFault(const QString &fault) // "Kind parameter times", or empty
     {
@@ -123,7 +123,6 @@ private slots:
         QTest::newRow("apply to all") << "" << L{"all=50"} << all50;
         QTest::newRow("apply where two hold it")
             << "" << L{"3=50", "7=50", "all=50"} << L{"6@14=50", "6@18=50"} + twoHeldIt;
-        QTest::newRow("settings only") << "" << L{"write"} << L{write};
         QTest::newRow("refused delay sent with settings")
             << refused << L{"5=250", "write"} << L{"6@16=250", "6@16=250", write};
         QTest::newRow("refused delay written later")
