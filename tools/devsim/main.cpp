@@ -3,6 +3,7 @@
 
 #include "BootloaderConsole.h"
 #include "DeviceSimulator.h"
+#include "LedIndicatorModel.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
 
@@ -48,6 +49,11 @@ std::unique_ptr<DeviceModel> makeOutputModule()
     return std::make_unique<OutputModuleModel>();
 }
 
+std::unique_ptr<DeviceModel> makeLedIndicator()
+{
+    return std::make_unique<LedIndicatorModel>();
+}
+
 struct KnownDevice
 {
     const char *name;
@@ -61,6 +67,8 @@ constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
     {"do8", 4, makeOutputModule},
     {"output", 4, makeOutputModule},
+    {"ind4", 9, makeLedIndicator},
+    {"led", 9, makeLedIndicator},
 };
 
 bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
@@ -128,7 +136,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
+        QStringLiteral("Device to simulate: a name (do8 or output, ind4 or led,"
+                       " bootloader, unknown) or a"
                        " signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
