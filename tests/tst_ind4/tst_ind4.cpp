@@ -17,25 +17,23 @@ using Words = QList<quint16>;
 using Regs = QMap<int, int>; // register -> value
 
 namespace {
-// A device block with a distinct, in-range value in every register the editor shows.
-Words deviceBlock(const Regs &changes = {})
+Words with(Words r, const Regs &changes)
 {
-    Words r = {475, 17, 4, 1, 99, 2, 0, 3, 4, 9, 10, 100, 200, 65535, 0,
-               5, quint16(-100), 2000, 0, 0, 1, 20, 0x8000, 32767, 12, 300, quint16(-300),
-               1, 2500, 1, 0x2041, 0x61, 0x20, 0x2E, 1, 0, 1, 2, 4};
-    r.resize(48, 0x41);
     for (auto it = changes.begin(); it != changes.end(); ++it)
         r[it.key()] = quint16(it.value());
     return r;
 }
+// A device block with a distinct, in-range value in every register the editor shows.
+const Words deviceBlock = with(
+    {475, 17, 4, 1, 99, 2, 1, 3, 4, 9, 10, 100, 200, 65535, 0, 5, quint16(-100), 2000, 0, 0, 1,
+     20, 0x8000, 32767, 12, 300, quint16(-300), 1, 2500, 1, 0x2041, 0x61, 0x20, 0x2E, 1, 0, 1,
+     2, 4, 0x41, 0x42},
+    {});
 // What a write gives back of `block`: the first 39 registers, 4, 9 and 10 as 0.
-Words echoed(const Words &block, const Regs &changes = {})
+Words echoed(const Words &block, Regs changes)
 {
-    Words r = block.mid(0, 39);
-    r[4] = r[9] = r[10] = 0;
-    for (auto it = changes.begin(); it != changes.end(); ++it)
-        r[it.key()] = quint16(it.value());
-    return r;
+    changes.insert({{4, 0}, {9, 0}, {10, 0}});
+    return with(block.mid(0, 39), changes);
 }
 const Words freshWrite = {8, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 1000, 4, 0,
                           1000, 4, 0, 1000, 4, 0, 1000, 0, 1000, 0, 48, 48, 48, 48, 0, 1, 1, 1, 1};
@@ -51,11 +49,7 @@ class tst_Ind4 : public QObject
 
     DeviceSimulator *device() const { return m_bench.device(); }
     template<typename T>
-    T *child(const QString &name) const
-    {
-        T *found = m_editor->findChild<T *>(name);
-        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
-    }
+    T *child(const QString &name) const { return m_editor->findChild<T *>(name); }
     QStringList labels() const
     {
         QStringList texts;
@@ -63,7 +57,6 @@ class tst_Ind4 : public QObject
             texts << child<QLabel>(QStringLiteral("value%1").arg(n))->text();
         return texts;
     }
-    void tick() { QVERIFY(QMetaObject::invokeMethod(m_editor.get(), "onMonitorTimer")); }
     // Arms `fault` on the first request "function@address" that arrives from now on,
     // then runs `meanwhile` in the event loop while that request waits.
     void onRequest(const QString &request, DeviceSimulator::Fault fault, int parameter,
@@ -79,7 +72,6 @@ class tst_Ind4 : public QObject
                         QTimer::singleShot(0, this, meanwhile);
                 });
     }
-    Words lastWrite() const { return device()->requests().constLast().values; }
 
 private slots:
     void initTestCase()
@@ -106,16 +98,8 @@ private slots:
         m_bench.closeWindow();
     }
 
-    void identity()
-    {
-        QCOMPARE(m_plugin->signature(), quint16(9));
-        QCOMPARE(m_plugin->deviceName(), QStringLiteral("indicator4"));
-        QCOMPARE(m_plugin->description(), QStringLiteral("4-channel LED indicator display"));
-        QCOMPARE(m_plugin->saveRegisterAddress(), quint16(4));
-    }
-
-    // What a read shows ("type|symbol|scale fields enabled" per input, then samples, baud
-    // rate, parity) and what the next write gives back.
+    // What a read shows ("type|symbol|scale fields enabled", which only the current loop
+    // has, per input; then samples, baud rate, parity) and what the next write gives back.
     void readThenWrite_data()
     {
         QTest::addColumn<int>("read"); // -1 none, 0 refused, 1 answered
@@ -125,16 +109,15 @@ private slots:
         const QStringList fresh = {"Disabled|0|0", "Disabled|0|0", "Disabled|0|0",
                                    "Disabled|0|0", "8|9600|None"};
         QTest::newRow("fresh editor") << -1 << Words() << fresh << freshWrite;
-        QTest::newRow("read refused") << 0 << deviceBlock() << fresh << freshWrite;
-        const Words in = deviceBlock();
+        QTest::newRow("read refused") << 0 << deviceBlock << fresh << freshWrite;
         QTest::newRow("in range")
-            << 1 << in
-            << QStringList{"0-20mA (4-20mA)|A|1", "Disabled|a|0", "100P 0.00391| |0",
+            << 1 << deviceBlock
+            << QStringList{"0-20mA (4-20mA)|A|1", "Pt100 0.00385|a|0", "100P 0.00391| |0",
                            "Pt1000 0.00385|.|0", "475|38400|Even"}
-            << echoed(in, {{30, 'A'}});
+            << echoed(deviceBlock, {{30, 'A'}});
         // Boxes that cannot show a value keep theirs (set to "64" and "5" before the read);
         // spin boxes clamp; type and baud codes the boxes lack go back as the device had them.
-        const Words out = deviceBlock({{0, 100}, {1, 0}, {2, 9}, {3, 7}, {5, 7}, {6, 0xFFFF},
+        const Words out = with(deviceBlock, {{0, 100}, {1, 0}, {2, 9}, {3, 7}, {5, 7}, {6, 0xFFFF},
                                        {7, 5}, {8, 2}, {15, 30}, {28, 40000}, {30, 0x58},
                                        {31, '-'}, {32, 0x142}, {33, 'O'}, {35, 9}});
         QTest::newRow("out of range")
@@ -175,19 +158,10 @@ private slots:
         QTEST(shown, "shown");
         m_plugin->writeToDevice();
         QCOMPARE(device()->requests().constLast().address, quint16(0));
-        QTEST(lastWrite(), "written");
-    }
-
-    void scaleFieldsOnlyForCurrentLoop()
-    {
-        auto *type = child<QComboBox>("type3");
-        for (int code = 4; code >= 0; --code) {
-            type->setCurrentIndex(code);
-            for (int n = 1; n <= 4; ++n) {
-                const QString i = QString::number(n);
-                for (const char *field : {"beginMa", "scaleBegin", "scaleEnd"})
-                    QCOMPARE(child<QSpinBox>(field + i)->isEnabled(), n == 3 && code == 2);
-            }
+        QTEST(device()->requests().constLast().values, "written");
+        for (int type : {2, 1, 2}) { // the user picks a type
+            child<QComboBox>("type3")->setCurrentIndex(type);
+            QCOMPARE(child<QSpinBox>("beginMa3")->isEnabled(), type == 2);
         }
     }
 
@@ -214,8 +188,8 @@ private slots:
             << QStringList{"0.00", "20.00", "4.00", "-0.01"}
             << reads + QStringList{"16@39=72,69,76,76,79,32,49,46,53"};
         const QStringList dashes(4, "---");
-        QTest::newRow("types refused") << Words{1, 1, 1, 1} << Words{1, 2, 3, 4} << "1"
-                                       << "3@5" << dashes << QStringList{"3@5x4"};
+        QTest::newRow("types refused")
+            << Words{1, 1, 1, 1} << Words{1, 2, 3, 4} << "1" << "3@5" << dashes << reads.mid(0, 1);
         QTest::newRow("values refused")
             << Words{1, 1, 1, 1} << Words{1, 2, 3, 4} << "1" << "4@8" << dashes << reads;
     }
@@ -232,7 +206,7 @@ private slots:
         child<QLineEdit>("stringEdit")->setText(text);
         if (!failing.isEmpty())
             onRequest(failing, DeviceSimulator::Fault::Exception, 4, 1);
-        tick();
+        QVERIFY(QMetaObject::invokeMethod(m_editor.get(), "onMonitorTimer"));
         QTEST(labels(), "labels");
         QTEST(m_bench.requests(), "requests");
     }
@@ -255,36 +229,21 @@ private slots:
         QTEST(edit->text(), "accepted");
     }
 
-    // The running monitor fills the labels; stopped, it shows "---" and asks nothing more,
-    // even when it is stopped while a tick waits for the device.
-    void monitorStartStop_data()
+    // The running monitor fills the labels; stopped while a tick waits for the device, it
+    // shows "---", sends no string and asks nothing more.
+    void monitorStop()
     {
-        QTest::addColumn<bool>("stopWhileWaiting");
-        QTest::newRow("between ticks") << false;
-        QTest::newRow("while a tick waits") << true;
-    }
-    void monitorStartStop()
-    {
-        QFETCH(bool, stopWhileWaiting);
-        device()->setHoldingRegister(5, 1);
-        device()->setInputRegister(8, 215);
         auto *button = child<QPushButton>("monitorButton");
         button->click();
-        QTRY_COMPARE(labels().constFirst(), QStringLiteral("21.5"));
-        if (stopWhileWaiting) {
-            QTRY_VERIFY(m_bench.client()->pendingWaits() == 0); // between two ticks
-            device()->clearRequests();
-            onRequest("4@8", DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
-            QTRY_COMPARE(m_bench.requests().size(), 2);
-            QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
-            QCOMPARE(m_bench.requests(), (QStringList{"3@5x4", "4@8x4"})); // no string
-        } else {
-            button->click();
-        }
-        QCOMPARE(labels(), QStringList(4, "---"));
+        QTRY_VERIFY(labels().constFirst() != "---" && m_bench.client()->pendingWaits() == 0);
         device()->clearRequests();
+        onRequest("4@8", DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
+        QTRY_COMPARE(m_bench.requests().size(), 2);
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+        QCOMPARE(labels(), QStringList(4, "---"));
         QSignalSpy requests(device(), &DeviceSimulator::requestReceived);
         QVERIFY(!requests.wait(400));
+        QCOMPARE(m_bench.requests(), (QStringList{"3@5x4", "4@8x4"}));
     }
 
     // A device that stops answering under a running monitor: the event loop goes on, never
@@ -322,6 +281,11 @@ private slots:
         QCOMPARE(m_bench.requests().mid(0, 6), QStringList(6, "3@5x4"));
         QVERIFY2(beats >= elapsed / 100, qPrintable(QString::number(beats)));
         QCOMPARE(mostWaits, 1);
+        // Read All meanwhile: no tick joins its wait.
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+        mostWaits = 0;
+        m_plugin->readFromDevice();
+        QCOMPARE(mostWaits, 1);
 
         device()->clearFault();
         device()->setInputRegister(8, 333);
@@ -349,7 +313,6 @@ private slots:
         MainWindow *window = m_bench.openWindow();
         QVERIFY(m_bench.click("connect"));
         QPointer<QWidget> editor = m_bench.editor();
-        QVERIFY(editor);
         auto *tabs = editor->findChild<QTabWidget *>();
         QCOMPARE((QStringList{tabs->tabText(0), tabs->tabText(1)}),
                  (QStringList{"Configuration", "Device Settings"}));
@@ -365,10 +328,9 @@ private slots:
         editor->findChild<QSpinBox *>("ramp3")->setValue(250);
         device()->clearRequests();
         QVERIFY(m_bench.click("saveToFlash"));
-        const QStringList saved = m_bench.requests();
-        QCOMPARE(saved.size(), 2);
-        QVERIFY(saved.at(0).startsWith("16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,"));
-        QCOMPARE(saved.at(1), QStringLiteral("6@4=768"));
+        const QString write = "16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,0,1000,4,0,1000,4,0,1000,"
+                              "4,0,1000,0,1000,0,32,32,32,32,0,1,1,1,1";
+        QCOMPARE(m_bench.requests(), (QStringList{write, "6@4=768"}));
         QCOMPARE(logLines(window).constLast(), QStringLiteral("Saved to flash"));
         QCOMPARE(QSettings(state, QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);
 
