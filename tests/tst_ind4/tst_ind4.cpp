@@ -329,7 +329,7 @@ private slots:
         device()->clearRequests();
         QVERIFY(m_bench.click("saveToFlash"));
         const QString write = "16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,0,1000,4,0,1000,4,0,1000,"
-                              "4,0,1000,0,1000,0,32,32,32,32,0,1,1,1,1";
+                              "4,0,1000,0,1000,0,67,65,32,67,0,1,1,1,1";
         QCOMPARE(m_bench.requests(), (QStringList{write, "6@4=768"}));
         QCOMPARE(logLines(window).constLast(), QStringLiteral("Saved to flash"));
         QCOMPARE(QSettings(state, QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);

@@ -124,17 +124,18 @@ void LedIndicatorModel::configure(DeviceSimulator *simulator)
     simulator->setRegisterCounts(0, 0, HoldingCount, FirstValueRegister + InputCount);
     simulator->setSaveRegister(SaveRegister);
     // Factory settings: node 1, 9600 8N1, 128 samples/s; inputs Pt100, 4-20 mA loop,
-    // disabled, Pt1000; scale 0 to 1000 from 4 mA, one decimal, no symbol; switch
-    // period 1000 ms.
+    // disabled, Pt1000 with the symbols "C", "A", " ", "C"; scale 0 to 1000 from 4 mA,
+    // one decimal; switch period 1000 ms.
     simulator->setHoldingRegister(SamplesRegister, 128);
     simulator->setHoldingRegister(AddressRegister, 1);
     simulator->setHoldingRegister(BaudIndexRegister, 2);
     const quint16 types[InputCount] = {1, 2, 0, 4};
+    const char symbols[InputCount] = {'C', 'A', ' ', 'C'};
     for (int n = 1; n <= InputCount; ++n) {
         simulator->setHoldingRegister(FirstTypeRegister + n - 1, types[n - 1]);
         simulator->setHoldingRegister(12 + 3 * n, 4);
         simulator->setHoldingRegister(14 + 3 * n, 1000);
-        simulator->setHoldingRegister(29 + n, ' ');
+        simulator->setHoldingRegister(29 + n, quint16(symbols[n - 1]));
         simulator->setHoldingRegister(34 + n, 1);
     }
     simulator->setHoldingRegister(28, 1000);
