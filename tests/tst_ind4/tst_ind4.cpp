@@ -117,9 +117,10 @@ private slots:
             << echoed(deviceBlock, {{30, 'A'}});
         // Boxes that cannot show a value keep theirs (set to "64" and "5" before the read);
         // spin boxes clamp; type and baud codes the boxes lack go back as the device had them.
-        const Words out = with(deviceBlock, {{0, 100}, {1, 0}, {2, 9}, {3, 7}, {5, 7}, {6, 0xFFFF},
-                                       {7, 5}, {8, 2}, {15, 30}, {28, 40000}, {30, 0x58},
-                                       {31, '-'}, {32, 0x142}, {33, 'O'}, {35, 9}});
+        const Words out =
+            with(deviceBlock, {{0, 100}, {1, 0}, {2, 9}, {3, 7}, {5, 7}, {6, 0xFFFF}, {7, 5},
+                               {8, 2}, {15, 30}, {28, 40000}, {30, 0x58}, {31, '-'},
+                               {32, 0x142}, {33, 'O'}, {35, 9}});
         QTest::newRow("out of range")
             << 1 << out
             << QStringList{"|5|0", "|5|0", "|5|0", "0-20mA (4-20mA)|O|1", "64||"}
