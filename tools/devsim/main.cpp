@@ -4,6 +4,7 @@
 #include "BootloaderConsole.h"
 #include "DeviceSimulator.h"
 #include "InputModuleModel.h"
+#include "LedIndicatorModel.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
 
@@ -44,14 +45,10 @@ void quitOnSignals(QCoreApplication &app)
 
 using ModelFactory = std::unique_ptr<DeviceModel> (*)();
 
-std::unique_ptr<DeviceModel> makeOutputModule()
+template<typename Model>
+std::unique_ptr<DeviceModel> makeModel()
 {
-    return std::make_unique<OutputModuleModel>();
-}
-
-std::unique_ptr<DeviceModel> makeInputModule()
-{
-    return std::make_unique<InputModuleModel>();
+    return std::make_unique<Model>();
 }
 
 struct KnownDevice
@@ -65,11 +62,29 @@ struct KnownDevice
 // given as a number picks the model of the first entry with that signature.
 constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
-    {"do8", 4, makeOutputModule},
-    {"output", 4, makeOutputModule},
-    {"di40", 3, makeInputModule},
-    {"input", 3, makeInputModule},
+    {"do8", 4, makeModel<OutputModuleModel>},
+    {"output", 4, makeModel<OutputModuleModel>},
+    {"di40", 3, makeModel<InputModuleModel>},
+    {"input", 3, makeModel<InputModuleModel>},
+    {"ind4", 9, makeModel<LedIndicatorModel>},
+    {"led", 9, makeModel<LedIndicatorModel>},
 };
+
+// "do8 or output, di40 or input, ...": the names of each model, for the help text.
+QString deviceNames()
+{
+    QStringList names;
+    const KnownDevice *previous = nullptr;
+    for (const KnownDevice &device : knownDevices) {
+        const QString name = QLatin1String(device.name);
+        if (previous && previous->makeModel && previous->makeModel == device.makeModel)
+            names.last() += QStringLiteral(" or ") + name;
+        else if (device.makeModel)
+            names.append(name);
+        previous = &device;
+    }
+    return names.join(QStringLiteral(", "));
+}
 
 bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
 {
@@ -136,8 +151,9 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, di40 or input, bootloader,"
-                       " unknown) or a signature (decimal or 0x...)."),
+        QStringLiteral("Device to simulate: a name (%1, bootloader, unknown) or a signature"
+                       " (decimal or 0x...).")
+            .arg(deviceNames()),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
         QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),

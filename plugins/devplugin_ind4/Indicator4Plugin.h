@@ -1,0 +1,31 @@
+#pragma once
+
+#include "DevicePlugin.h"
+
+#include <QObject>
+#include <QPointer>
+
+class Indicator4Widget;
+
+// Device plug-in of the four-channel LED indicator (signature 9).
+class Indicator4Plugin : public QObject, public DevicePlugin
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID DevicePlugin_iid)
+    Q_INTERFACES(DevicePlugin)
+
+public:
+    explicit Indicator4Plugin(QObject *parent = nullptr);
+
+    quint16 signature() const override;
+    QString deviceName() const override;
+    QString description() const override;
+    QWidget *createWidget(ModbusClient *client, QWidget *parent) override;
+    void readFromDevice() override;
+    void writeToDevice() override;
+    quint16 saveRegisterAddress() const override;
+
+private:
+    // The editor made last; the host owns it and may delete it at any time.
+    QPointer<Indicator4Widget> m_widget;
+};

@@ -1,0 +1,351 @@
+#include "DeviceBench.h"
+#include "DevicePlugin.h"
+#include "DeviceSimulator.h"
+#include "LedIndicatorModel.h"
+#include "LogLines.h"
+#include "MainWindow.h"
+#include "ModbusClient.h"
+#include "PluginManager.h"
+#include "TestApplication.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+
+using Words = QList<quint16>;
+using Regs = QMap<int, int>; // register -> value
+
+namespace {
+Words with(Words r, const Regs &changes)
+{
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        r[it.key()] = quint16(it.value());
+    return r;
+}
+// A device block with a distinct, in-range value in every register the editor shows.
+const Words deviceBlock = with(
+    {475, 17, 4, 1, 99, 2, 1, 3, 4, 9, 10, 100, 200, 65535, 0, 5, quint16(-100), 2000, 0, 0, 1,
+     20, 0x8000, 32767, 12, 300, quint16(-300), 1, 2500, 1, 0x2041, 0x61, 0x20, 0x2E, 1, 0, 1,
+     2, 4, 0x41, 0x42},
+    {});
+// What a write gives back of `block`: the first 39 registers, 4, 9 and 10 as 0.
+Words echoed(const Words &block, Regs changes)
+{
+    changes.insert({{4, 0}, {9, 0}, {10, 0}});
+    return with(block.mid(0, 39), changes);
+}
+const Words freshWrite = {8, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 1000, 4, 0,
+                          1000, 4, 0, 1000, 4, 0, 1000, 0, 1000, 0, 48, 48, 48, 48, 0, 1, 1, 1, 1};
+} // namespace
+
+class tst_Ind4 : public QObject
+{
+    Q_OBJECT
+
+    DeviceBench m_bench;
+    DevicePlugin *m_plugin = nullptr;
+    std::unique_ptr<QWidget> m_editor;
+
+    DeviceSimulator *device() const { return m_bench.device(); }
+    template<typename T>
+    T *child(const QString &name) const { return m_editor->findChild<T *>(name); }
+    QStringList labels() const
+    {
+        QStringList texts;
+        for (int n = 1; n <= 4; ++n)
+            texts << child<QLabel>(QStringLiteral("value%1").arg(n))->text();
+        return texts;
+    }
+    // Arms `fault` on the first request "function@address" that arrives from now on,
+    // then runs `meanwhile` in the event loop while that request waits.
+    void onRequest(const QString &request, DeviceSimulator::Fault fault, int parameter,
+                   int times, std::function<void()> meanwhile = {})
+    {
+        connect(device(), &DeviceSimulator::requestReceived, this,
+                [=, armed = false](const SimulatedRequest &r) mutable {
+                    if (armed || QStringLiteral("%1@%2").arg(r.function).arg(r.address) != request)
+                        return;
+                    armed = true;
+                    device()->setFault(fault, parameter, times);
+                    if (meanwhile)
+                        QTimer::singleShot(0, this, meanwhile);
+                });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        prepareTestApplication();
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
+        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR),
+                                      QStringLiteral("devplugin_ind4"));
+        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+    }
+    void init()
+    {
+        QVERIFY(m_bench.start(std::make_unique<LedIndicatorModel>()));
+        static_cast<LedIndicatorModel *>(m_bench.model())->setLiveValues(false);
+        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
+        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
+        device()->clearRequests();
+    }
+    void cleanup()
+    {
+        m_editor.reset();
+        m_bench.client()->disconnect();
+        m_bench.closeWindow();
+    }
+
+    // What a read shows ("type|symbol|scale fields enabled", which only the current loop
+    // has, per input; then samples, baud rate, parity) and what the next write gives back.
+    void readThenWrite_data()
+    {
+        QTest::addColumn<int>("read"); // -1 none, 0 refused, 1 answered
+        QTest::addColumn<Words>("block");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<Words>("written");
+        const QStringList fresh = {"Disabled|0|0", "Disabled|0|0", "Disabled|0|0",
+                                   "Disabled|0|0", "8|9600|None"};
+        QTest::newRow("fresh editor") << -1 << Words() << fresh << freshWrite;
+        QTest::newRow("read refused") << 0 << deviceBlock << fresh << freshWrite;
+        QTest::newRow("in range")
+            << 1 << deviceBlock
+            << QStringList{"0-20mA (4-20mA)|A|1", "Pt100 0.00385|a|0", "100P 0.00391| |0",
+                           "Pt1000 0.00385|.|0", "475|38400|Even"}
+            << echoed(deviceBlock, {{30, 'A'}});
+        // Boxes that cannot show a value keep theirs (set to "64" and "5" before the read);
+        // spin boxes clamp; type and baud codes the boxes lack go back as the device had them.
+        const Words out =
+            with(deviceBlock, {{0, 100}, {1, 0}, {2, 9}, {3, 7}, {5, 7}, {6, 0xFFFF}, {7, 5},
+                               {8, 2}, {15, 30}, {28, 40000}, {30, 0x58}, {31, '-'},
+                               {32, 0x142}, {33, 'O'}, {35, 9}});
+        QTest::newRow("out of range")
+            << 1 << out
+            << QStringList{"|5|0", "|5|0", "|5|0", "0-20mA (4-20mA)|O|1", "64||"}
+            << echoed(out, {{0, 64}, {1, 1}, {15, 20}, {28, 32767}, {30, '5'}, {31, '5'},
+                            {32, '5'}, {35, 4}});
+    }
+    void readThenWrite()
+    {
+        QFETCH(int, read);
+        QFETCH(Words, block);
+        if (read == 1) {
+            child<QComboBox>("samplesCombo")->setCurrentText("64");
+            for (int n = 1; n <= 4; ++n)
+                child<QComboBox>(QStringLiteral("symbol%1").arg(n))->setCurrentIndex(5);
+        }
+        for (int i = 0; i < block.size(); ++i)
+            device()->setHoldingRegister(i, block.at(i));
+        if (read == 0)
+            device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        if (read >= 0) {
+            m_plugin->readFromDevice();
+            QCOMPARE(m_bench.requests(), QStringList{"3@0x48"}); // showing writes nothing
+        }
+        QStringList shown;
+        for (int n = 1; n <= 4; ++n) {
+            const QString i = QString::number(n);
+            shown << QStringLiteral("%1|%2|%3")
+                         .arg(child<QComboBox>("type" + i)->currentText(),
+                              child<QComboBox>("symbol" + i)->currentText())
+                         .arg(child<QSpinBox>("scaleEnd" + i)->isEnabled());
+        }
+        shown << QStringList{child<QComboBox>("samplesCombo")->currentText(),
+                             child<QComboBox>("deviceBaudCombo")->currentText(),
+                             child<QComboBox>("deviceParityCombo")->currentText()}
+                     .join('|');
+        QTEST(shown, "shown");
+        m_plugin->writeToDevice();
+        QCOMPARE(device()->requests().constLast().address, quint16(0));
+        QTEST(device()->requests().constLast().values, "written");
+        for (int type : {2, 1, 2}) { // the user picks a type
+            child<QComboBox>("type3")->setCurrentIndex(type);
+            QCOMPARE(child<QSpinBox>("beginMa3")->isEnabled(), type == 2);
+        }
+    }
+
+    // One tick: types, values, then the display string.
+    void monitorTick_data()
+    {
+        QTest::addColumn<Words>("types");
+        QTest::addColumn<Words>("values");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("failing"); // the request the device refuses
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("requests");
+        const QStringList reads = {"3@5x4", "4@8x4"};
+        QTest::newRow("each type")
+            << Words{1, 2, 4, 0} << Words{215, 1250, quint16(-53), 77} << "12.5" << ""
+            << QStringList{"21.5", "12.50", "-5.3", "Off"}
+            << reads + QStringList{"16@39=49,50,46,53,0,0,0,0,0"};
+        QTest::newRow("extremes")
+            << Words{1, 7, 3, 0xFFFF} << Words{0x8000, 5, LedIndicatorModel::SensorFault, 0}
+            << "" << "" << QStringList{"-3276.8", "Error", "-1000.0", "Error"}
+            << reads + QStringList{"16@39=0,0,0,0,0,0,0,0,0"};
+        QTest::newRow("nine symbols")
+            << Words{2, 2, 2, 2} << Words{0, 2000, 400, quint16(-1)} << "HELLO 1.5" << ""
+            << QStringList{"0.00", "20.00", "4.00", "-0.01"}
+            << reads + QStringList{"16@39=72,69,76,76,79,32,49,46,53"};
+        const QStringList dashes(4, "---");
+        QTest::newRow("types refused")
+            << Words{1, 1, 1, 1} << Words{1, 2, 3, 4} << "1" << "3@5" << dashes << reads.mid(0, 1);
+        QTest::newRow("values refused")
+            << Words{1, 1, 1, 1} << Words{1, 2, 3, 4} << "1" << "4@8" << dashes << reads;
+    }
+    void monitorTick()
+    {
+        QFETCH(Words, types);
+        QFETCH(Words, values);
+        QFETCH(QString, failing);
+        for (int i = 0; i < 4; ++i) {
+            device()->setHoldingRegister(5 + i, types.at(i));
+            device()->setInputRegister(8 + i, values.at(i));
+        }
+        QFETCH(QString, text);
+        child<QLineEdit>("stringEdit")->setText(text);
+        if (!failing.isEmpty())
+            onRequest(failing, DeviceSimulator::Fault::Exception, 4, 1);
+        QVERIFY(QMetaObject::invokeMethod(m_editor.get(), "onMonitorTimer"));
+        QTEST(labels(), "labels");
+        QTEST(m_bench.requests(), "requests");
+    }
+
+    // Only members of the device's symbol set, at most nine.
+    void stringValidator_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("accepted");
+        QTest::newRow("number") << "12.5" << "12.5";
+        QTest::newRow("refused symbols") << "Bk-" << "";
+        QTest::newRow("mixed") << "HkE-y" << "HEy";
+        QTest::newRow("ten symbols") << "0123456789" << "012345678";
+    }
+    void stringValidator()
+    {
+        QFETCH(QString, typed);
+        auto *edit = child<QLineEdit>("stringEdit");
+        QTest::keyClicks(edit, typed);
+        QTEST(edit->text(), "accepted");
+    }
+
+    // The running monitor fills the labels; stopped while a tick waits for the device, it
+    // shows "---", sends no string and asks nothing more.
+    void monitorStop()
+    {
+        auto *button = child<QPushButton>("monitorButton");
+        button->click();
+        QTRY_VERIFY(labels().constFirst() != "---" && m_bench.client()->pendingWaits() == 0);
+        device()->clearRequests();
+        onRequest("4@8", DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
+        QTRY_COMPARE(m_bench.requests().size(), 2);
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+        QCOMPARE(labels(), QStringList(4, "---"));
+        QSignalSpy requests(device(), &DeviceSimulator::requestReceived);
+        QVERIFY(!requests.wait(400));
+        QCOMPARE(m_bench.requests(), (QStringList{"3@5x4", "4@8x4"}));
+    }
+
+    // A device that stops answering under a running monitor: the event loop goes on, never
+    // more than one request waits, the monitor takes up again when the device answers,
+    // and the editor can go away in the middle of a tick.
+    void silentDevice_data()
+    {
+        QTest::addColumn<int>("interval");
+        QTest::newRow("100 ms") << 100;
+        QTest::newRow("500 ms") << 500;
+    }
+    void silentDevice()
+    {
+        QFETCH(int, interval);
+        m_editor->findChild<QTimer *>({}, Qt::FindDirectChildrenOnly)->setInterval(interval);
+        child<QPushButton>("monitorButton")->click();
+        QTRY_COMPARE(labels().at(2), QStringLiteral("Off"));
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->clearRequests();
+        int beats = 0, mostWaits = 0;
+        QTimer beat;
+        connect(&beat, &QTimer::timeout, this, [&] {
+            ++beats;
+            mostWaits = qMax(mostWaits, m_bench.client()->pendingWaits());
+        });
+        beat.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        // A request waits out its time-out (the line sees it twice: the toolkit repeats it
+        // once) before the next one goes; each tick ends at its first failed read.
+        QTRY_VERIFY_WITH_TIMEOUT(m_bench.requests().size() >= 6, 8000);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 1300, qPrintable(QString::number(elapsed)));
+        QCOMPARE(m_bench.requests().mid(0, 6), QStringList(6, "3@5x4"));
+        QVERIFY2(beats >= elapsed / 100, qPrintable(QString::number(beats)));
+        QCOMPARE(mostWaits, 1);
+        // Read All meanwhile: no tick joins its wait.
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+        mostWaits = 0;
+        m_plugin->readFromDevice();
+        QCOMPARE(mostWaits, 1);
+
+        device()->clearFault();
+        device()->setInputRegister(8, 333);
+        QTRY_COMPARE_WITH_TIMEOUT(labels().at(0), QStringLiteral("33.3"), 3000);
+
+        QPointer<QWidget> editor(m_editor.get());
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        onRequest("3@5", DeviceSimulator::Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
+        QTRY_VERIFY(editor.isNull());
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+        device()->clearRequests();
+        QSignalSpy requests(device(), &DeviceSimulator::requestReceived);
+        QVERIFY(!requests.wait(2 * interval + 100));
+    }
+
+    // The whole road through the main window: connect, Read All, Save to Flash, and a
+    // Disconnect while the monitor waits on a device that fell silent.
+    void mainWindow()
+    {
+        m_editor.reset();
+        m_bench.client()->disconnect(); // the window's client needs the port
+        QTemporaryDir stateDir;
+        const QString state = stateDir.filePath("ind4.ini");
+        QVERIFY(m_bench.start(std::make_unique<LedIndicatorModel>(), state));
+        MainWindow *window = m_bench.openWindow();
+        QVERIFY(m_bench.click("connect"));
+        QPointer<QWidget> editor = m_bench.editor();
+        auto *tabs = editor->findChild<QTabWidget *>();
+        QCOMPARE((QStringList{tabs->tabText(0), tabs->tabText(1)}),
+                 (QStringList{"Configuration", "Device Settings"}));
+        QCOMPARE(m_bench.requests(), (QStringList{"4@0x1", "4@1x2", "3@0x48"}));
+        QCOMPARE(editor->findChild<QComboBox *>("type2")->currentText(), "0-20mA (4-20mA)");
+
+        device()->setHoldingRegister(0, 860);
+        device()->clearRequests();
+        QVERIFY(m_bench.click("readAll"));
+        QCOMPARE(m_bench.requests(), QStringList{"3@0x48"});
+        QCOMPARE(editor->findChild<QComboBox *>("samplesCombo")->currentText(), "860");
+
+        editor->findChild<QSpinBox *>("ramp3")->setValue(250);
+        device()->clearRequests();
+        QVERIFY(m_bench.click("saveToFlash"));
+        const QString write = "16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,0,1000,4,0,1000,4,0,1000,"
+                              "4,0,1000,0,1000,0,67,65,32,67,0,1,1,1,1";
+        QCOMPARE(m_bench.requests(), (QStringList{write, "6@4=768"}));
+        QCOMPARE(logLines(window).constLast(), QStringLiteral("Saved to flash"));
+        QCOMPARE(QSettings(state, QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);
+
+        editor->findChild<QPushButton *>("monitorButton")->click();
+        QTRY_VERIFY(editor->findChild<QLabel *>("value1")->text().contains('.'));
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        onRequest("3@5", DeviceSimulator::Fault::NoReply, 0, -1,
+                  [this] { QVERIFY(m_bench.click("connect")); });
+        QTRY_VERIFY(editor.isNull());
+        device()->clearRequests();
+        QSignalSpy requests(device(), &DeviceSimulator::requestReceived);
+        QVERIFY(!requests.wait(300));
+    }
+};
+
+QTEST_MAIN(tst_Ind4)
+#include "tst_ind4.moc"
