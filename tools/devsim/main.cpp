@@ -2,6 +2,7 @@
 // configurator can be tried and tested without hardware.
 
 #include "BootloaderConsole.h"
+#include "ColumnIndicatorModel.h"
 #include "DeviceSimulator.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
@@ -48,6 +49,11 @@ std::unique_ptr<DeviceModel> makeOutputModule()
     return std::make_unique<OutputModuleModel>();
 }
 
+std::unique_ptr<DeviceModel> makeColumnIndicator()
+{
+    return std::make_unique<ColumnIndicatorModel>();
+}
+
 struct KnownDevice
 {
     const char *name;
@@ -61,6 +67,7 @@ constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
     {"do8", 4, makeOutputModule},
     {"output", 4, makeOutputModule},
+    {"column", 18, makeColumnIndicator},
 };
 
 bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
@@ -128,8 +135,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
-                       " signature (decimal or 0x...)."),
+        QStringLiteral("Device to simulate: a name (do8 or output, column, bootloader,"
+                       " unknown) or a signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
         QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),
