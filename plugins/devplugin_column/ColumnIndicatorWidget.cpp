@@ -36,7 +36,10 @@ constexpr int ColumnsCoil = 2;
 
 constexpr int remoteNodeRegister(int column) { return ColumnsRegister + ColumnStride * column; }
 constexpr int inputRegisterRegister(int column) { return remoteNodeRegister(column) + 1; }
-constexpr int rangeRegister(int column, int range) { return remoteNodeRegister(column) + 2 + range; }
+constexpr int rangeRegister(int column, int range)
+{
+    return remoteNodeRegister(column) + 2 + range;
+}
 constexpr int activeCoil(int column) { return ColumnsCoil + 2 * column; }
 constexpr int hidePreviousCoil(int column) { return activeCoil(column) + 1; }
 
@@ -314,8 +317,10 @@ void ColumnIndicatorWidget::readFromDevice()
             setSpinValue(m_remoteNodeSpins[column], registers.at(remoteNodeRegister(i)));
             setSpinValue(m_inputRegisterSpins[column], registers.at(inputRegisterRegister(i)));
             setSpinValue(m_testValueSpins[column], registers.at(SlaveValuesRegister + i));
-            for (int r = 0; r < RangeCount; ++r)
-                setSpinValue(m_rangeSpins[column][std::size_t(r)], registers.at(rangeRegister(i, r)));
+            for (int r = 0; r < RangeCount; ++r) {
+                setSpinValue(m_rangeSpins[column][std::size_t(r)],
+                             registers.at(rangeRegister(i, r)));
+            }
         }
     }
 
@@ -346,8 +351,10 @@ void ColumnIndicatorWidget::writeToDevice()
         registers[SlaveValuesRegister + i] = spinUnsignedValue(m_testValueSpins[column]);
         registers[remoteNodeRegister(i)] = spinUnsignedValue(m_remoteNodeSpins[column]);
         registers[inputRegisterRegister(i)] = spinUnsignedValue(m_inputRegisterSpins[column]);
-        for (int r = 0; r < RangeCount; ++r)
-            registers[rangeRegister(i, r)] = spinUnsignedValue(m_rangeSpins[column][std::size_t(r)]);
+        for (int r = 0; r < RangeCount; ++r) {
+            registers[rangeRegister(i, r)] =
+                spinUnsignedValue(m_rangeSpins[column][std::size_t(r)]);
+        }
     }
 
     QList<bool> coils;
