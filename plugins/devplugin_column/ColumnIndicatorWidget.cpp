@@ -111,6 +111,8 @@ QWidget *ColumnIndicatorWidget::createGeneralTab()
 
     auto *portGroup = new QGroupBox(tr("Device Port Settings"));
     auto *form = new QFormLayout(portGroup);
+    // Some styles stretch the fields across the window; three short values do not need it.
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     m_deviceAddressSpin = newSpin(1, 247, 1, QStringLiteral("deviceAddressSpin"));
     form->addRow(tr("Modbus Address:"), m_deviceAddressSpin);
     m_deviceBaudCombo = new QComboBox;
@@ -175,8 +177,9 @@ QWidget *ColumnIndicatorWidget::createRangesTab()
     auto *group = new QGroupBox(tr("Indicator Ranges"));
     auto *grid = new QGridLayout(group);
     grid->addWidget(new QLabel(tr("Channel")), 0, 0);
-    grid->addWidget(new QLabel(tr("Active")), 0, 1);
-    grid->addWidget(new QLabel(tr("Hide previous")), 0, 2);
+    // Centred over the centred check boxes below them.
+    grid->addWidget(new QLabel(tr("Active")), 0, 1, Qt::AlignCenter);
+    grid->addWidget(new QLabel(tr("Hide previous")), 0, 2, Qt::AlignCenter);
     for (int r = 0; r < RangeCount; ++r)
         grid->addWidget(new QLabel(rangeHeaders.at(r)), 0, 3 + r);
 

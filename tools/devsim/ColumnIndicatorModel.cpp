@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 
@@ -104,6 +105,8 @@ void ColumnIndicatorModel::configure(DeviceSimulator *simulator)
     simulator->setIdentity(Signature, FirmwareMajor, FirmwareMinor);
     simulator->setRegisterCounts(CoilCount, 0, RegisterCount, 3);
     simulator->setSaveRegister(SaveRegister);
+    connect(simulator, &DeviceSimulator::requestReceived, this,
+            &ColumnIndicatorModel::slaveValuesReceived);
     // Factory settings: node 1, 9600 baud, no parity, master mode, a 10 s safe period,
     // column n fed from input register 0 of node n + 1, every column active with the
     // same scale: red to 199, yellow to 399, green to 799, blue above.
@@ -196,10 +199,27 @@ QString ColumnIndicatorModel::describeMode() const
         .arg(simulator()->holdingRegister(SafePeriodRegister));
 }
 
-void ColumnIndicatorModel::holdingRegistersWritten(int start, int count)
+void ColumnIndicatorModel::slaveValuesReceived(const SimulatedRequest &request)
 {
-    if (touches(start, count, SlaveValuesRegister, SlaveValuesRegister + ColumnCount - 1))
+    const bool write = request.function == QModbusPdu::WriteSingleRegister
+                       || request.function == QModbusPdu::WriteMultipleRegisters;
+    if (!write
+        || !touches(request.address, request.count, SlaveValuesRegister,
+                    SlaveValuesRegister + ColumnCount - 1)) {
+        return;
+    }
+    // The request is logged before the device acts on it, and a master that repeats the
+    // same values changes no register: look once the device has answered, and only show
+    // values the device took.
+    QTimer::singleShot(0, this, [this, request] {
+        if (!simulator())
+            return;
+        for (int i = 0; i < request.values.size(); ++i) {
+            if (simulator()->holdingRegister(request.address + i) != request.values.at(i))
+                return;
+        }
         emit report(describeSlaveValues());
+    });
 }
 
 void ColumnIndicatorModel::coilsWritten(int start, int count)

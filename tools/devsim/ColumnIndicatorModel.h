@@ -2,13 +2,15 @@
 
 #include "DeviceModel.h"
 
+struct SimulatedRequest;
+
 // The four-channel column indicator (signature 18). Holding registers 0 to 44: 0 save
 // command, 1 address, 2 baud-rate index, 3 parity, 4 safe period in seconds, 5 to 8 the
 // slave values regSl0 to regSl3, then per column nine registers from 9: remote node,
 // input register, Red Begin, Red End, Yellow Begin, Yellow End, Green Begin, Green End,
 // Blue. Coils 0 to 9: slave mode, use safe period, then "Active" and "Hide previous" per
-// column. The save command keeps registers 1 to 44 and every coil. Reports the slave
-// values it receives, mode changes, and what its columns show while the master writes.
+// column. The save command keeps registers 1 to 44 and every coil. Reports every set of
+// slave values it takes, with the colour each column shows, and changes of its mode.
 class ColumnIndicatorModel : public DeviceModel
 {
     Q_OBJECT
@@ -32,9 +34,9 @@ protected:
     SettingsRegisters settingsRegisters() const override;
     bool hasAddresses(QModbusDataUnit::RegisterType table, int start,
                       int count) const override;
-    void holdingRegistersWritten(int start, int count) override;
     void coilsWritten(int start, int count) override;
 
 private:
+    void slaveValuesReceived(const SimulatedRequest &request);
     QString colourOf(int column, quint16 value) const;
 };
