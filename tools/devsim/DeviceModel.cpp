@@ -43,6 +43,8 @@ void DeviceModel::attach(DeviceSimulator *simulator)
             [this](QModbusDataUnit::RegisterType table, int address, int size) {
                 if (table == QModbusDataUnit::HoldingRegisters)
                     holdingRegistersWritten(address, size);
+                else if (table == QModbusDataUnit::Coils)
+                    coilsWritten(address, size);
             });
     connect(simulator, &DeviceSimulator::saveCommandReceived, this, &DeviceModel::saveState);
 }
@@ -63,7 +65,16 @@ bool DeviceModel::setSerialSettings(const SerialSettings &settings)
     return true;
 }
 
+QList<DeviceModel::StoredCoil> DeviceModel::storedCoils() const
+{
+    return {};
+}
+
 void DeviceModel::holdingRegistersWritten(int, int)
+{
+}
+
+void DeviceModel::coilsWritten(int, int)
 {
 }
 
@@ -82,6 +93,11 @@ void DeviceModel::loadState()
             m_hasStoredSettings = true;
         }
     }
+    for (const StoredCoil &stored : storedCoils()) {
+        const QVariant value = state.value(QLatin1String(stored.key));
+        if (value.isValid())
+            m_simulator->setCoil(stored.address, value.toBool());
+    }
 }
 
 void DeviceModel::saveState()
@@ -98,6 +114,11 @@ void DeviceModel::saveState()
         const quint16 value = m_simulator->holdingRegister(entry.address);
         state.setValue(QLatin1String(entry.key), value);
         stored.append(QStringLiteral("%1 %2").arg(QLatin1String(entry.key)).arg(value));
+    }
+    for (const StoredCoil &entry : storedCoils()) {
+        const bool value = m_simulator->coil(entry.address);
+        state.setValue(QLatin1String(entry.key), value);
+        stored.append(QStringLiteral("%1 %2").arg(QLatin1String(entry.key)).arg(int(value)));
     }
     state.endGroup();
     state.sync();

@@ -60,6 +60,11 @@ protected:
         quint16 address;
         const char *key; // name in the state file
     };
+    struct StoredCoil
+    {
+        quint16 address;
+        const char *key; // name in the state file
+    };
     struct SettingsRegisters
     {
         quint16 address;
@@ -71,6 +76,8 @@ protected:
     virtual void configure(DeviceSimulator *simulator) = 0;
     // Holding registers the save command stores and power-up restores.
     virtual QList<StoredRegister> storedRegisters() const = 0;
+    // Coils the save command stores and power-up restores; none unless a device keeps some.
+    virtual QList<StoredCoil> storedCoils() const;
     virtual SettingsRegisters settingsRegisters() const = 0;
     // Whether the device has all `count` addresses of `table` from `start`;
     // others are answered with exception 02.
@@ -78,6 +85,8 @@ protected:
                               int count) const = 0;
     // Holding registers changed, by the master or by the simulator's owner.
     virtual void holdingRegistersWritten(int start, int count);
+    // Coils changed, by the master or by the simulator's owner.
+    virtual void coilsWritten(int start, int count);
 
     DeviceSimulator *simulator() const { return m_simulator; }
 

@@ -2,6 +2,7 @@
 // configurator can be tried and tested without hardware.
 
 #include "BootloaderConsole.h"
+#include "ColumnIndicatorModel.h"
 #include "DeviceSimulator.h"
 #include "InputModuleModel.h"
 #include "LedIndicatorModel.h"
@@ -68,6 +69,7 @@ constexpr KnownDevice knownDevices[] = {
     {"input", 3, makeModel<InputModuleModel>},
     {"ind4", 9, makeModel<LedIndicatorModel>},
     {"led", 9, makeModel<LedIndicatorModel>},
+    {"column", 18, makeModel<ColumnIndicatorModel>},
 };
 
 // "do8 or output, di40 or input, ...": the names of each model, for the help text.

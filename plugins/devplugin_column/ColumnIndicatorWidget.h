@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class ModbusClient;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+
+// Editor of the four-channel column indicator: the device's port settings, its mode and
+// master-mode sources, the colour ranges of its columns, and a slave test. Editing is
+// offline: only the slave test talks to the device before writeToDevice().
+class ColumnIndicatorWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int ColumnCount = 4;
+    static constexpr int RangeCount = 7; // red begin/end, yellow begin/end, green begin/end, blue
+
+    // `client` is not owned and may be nullptr; the constructor does not touch the device.
+    ColumnIndicatorWidget(ModbusClient *client, QWidget *parent = nullptr);
+
+    void readFromDevice();
+    void writeToDevice();
+
+private slots:
+    void onSlaveModeToggled(bool checked);
+    void onApplySlaveTest();
+
+private:
+    void updateSlaveControlsEnabled();
+    void setSpinValue(QSpinBox *box, unsigned short value);
+    unsigned short spinUnsignedValue(QSpinBox *box) const;
+    QWidget *createGeneralTab();
+    QWidget *createRangesTab();
+    QWidget *createSlaveTestTab();
+    bool isOnline() const;
+
+    // Not owned; a QPointer because the host may delete it while a request waits.
+    QPointer<ModbusClient> m_client;
+    QSpinBox *m_deviceAddressSpin = nullptr;
+    QComboBox *m_deviceBaudCombo = nullptr;
+    QComboBox *m_deviceParityCombo = nullptr;
+    QSpinBox *m_safePeriodSpin = nullptr;
+    QCheckBox *m_slaveModeCheck = nullptr;
+    QCheckBox *m_safePeriodCheck = nullptr;
+    std::array<QCheckBox *, ColumnCount> m_activeChecks{};
+    std::array<QCheckBox *, ColumnCount> m_hidePreviousChecks{};
+    std::array<QSpinBox *, ColumnCount> m_remoteNodeSpins{};
+    std::array<QSpinBox *, ColumnCount> m_inputRegisterSpins{};
+    std::array<std::array<QSpinBox *, RangeCount>, ColumnCount> m_rangeSpins{};
+    std::array<QSpinBox *, ColumnCount> m_testValueSpins{};
+    QCheckBox *m_enableSlaveOnApplyCheck = nullptr;
+    QLabel *m_slaveTestStatusLabel = nullptr;
+};
