@@ -1,6 +1,7 @@
 // tavrolix-devsim: a simulated Tavrolix device on a serial port, so the
 // configurator can be tried and tested without hardware.
 
+#include "AnalogModuleModel.h"
 #include "BootloaderConsole.h"
 #include "DeviceSimulator.h"
 #include "OutputModuleModel.h"
@@ -43,6 +44,11 @@ void quitOnSignals(QCoreApplication &app)
 
 using ModelFactory = std::unique_ptr<DeviceModel> (*)();
 
+std::unique_ptr<DeviceModel> makeAnalogModule()
+{
+    return std::make_unique<AnalogModuleModel>();
+}
+
 std::unique_ptr<DeviceModel> makeOutputModule()
 {
     return std::make_unique<OutputModuleModel>();
@@ -59,6 +65,8 @@ struct KnownDevice
 // given as a number picks the model of the first entry with that signature.
 constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
+    {"ai8", 2, makeAnalogModule},
+    {"analog", 2, makeAnalogModule},
     {"do8", 4, makeOutputModule},
     {"output", 4, makeOutputModule},
 };
@@ -128,7 +136,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
+        QStringLiteral("Device to simulate: a name (ai8 or analog, do8 or output,"
+                       " bootloader, unknown) or a"
                        " signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
