@@ -231,6 +231,8 @@ bool AnalogModule8Widget::isOnline() const
 
 QString AnalogModule8Widget::formatSensorValue(int channel, short raw) const
 {
+    if (channel < 0 || channel >= ChannelCount)
+        return QString();
     if (raw == SensorError)
         return tr("Error");
     if (m_typeCombos[std::size_t(channel)]->currentData().toInt() == TypeDisabled)
@@ -241,6 +243,8 @@ QString AnalogModule8Widget::formatSensorValue(int channel, short raw) const
 
 void AnalogModule8Widget::updateSensorDisplay(int channel, short raw)
 {
+    if (channel < 0 || channel >= ChannelCount)
+        return;
     QLabel *label = m_valueLabels[std::size_t(channel)];
     label->setText(formatSensorValue(channel, raw));
     label->setStyleSheet(QLatin1String(raw == SensorError ? ErrorStyle : ValueStyle));
