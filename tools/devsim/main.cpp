@@ -1,6 +1,7 @@
 // tavrolix-devsim: a simulated Tavrolix device on a serial port, so the
 // configurator can be tried and tested without hardware.
 
+#include "AnalogModuleModel.h"
 #include "BootloaderConsole.h"
 #include "ColumnIndicatorModel.h"
 #include "DeviceSimulator.h"
@@ -70,6 +71,8 @@ constexpr KnownDevice knownDevices[] = {
     {"ind4", 9, makeModel<LedIndicatorModel>},
     {"led", 9, makeModel<LedIndicatorModel>},
     {"column", 18, makeModel<ColumnIndicatorModel>},
+    {"ai8", 2, makeModel<AnalogModuleModel>},
+    {"analog", 2, makeModel<AnalogModuleModel>},
 };
 
 // "do8 or output, di40 or input, ...": the names of each model, for the help text.

@@ -1,0 +1,267 @@
+#include "AnalogModuleModel.h"
+#include "DeviceBench.h"
+#include "DevicePlugin.h"
+#include "DeviceSimulator.h"
+#include "MainWindow.h"
+#include "ModbusClient.h"
+#include "PluginManager.h"
+#include "TestApplication.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+using Words = QList<quint16>;
+using L = QStringList;
+
+// The analog module's editor against the simulated module, with the bench's client or
+// inside the configurator's main window.
+class tst_Ai8 : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_stateDir;
+    DeviceBench m_bench;
+    DevicePlugin *m_plugin = nullptr;
+    std::unique_ptr<QWidget> m_editor;
+
+    DeviceSimulator *device() const { return m_bench.device(); }
+    QString statePath() const { return m_stateDir.filePath(QStringLiteral("ai8.ini")); }
+    template<typename T = QLabel>
+    T *child(const QString &name, QWidget *editor = nullptr) const
+    {
+        T *found = (editor ? editor : m_editor.get())->findChild<T *>(name);
+        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
+    }
+    // "on|unit|multiplier|value" of CH n: spin boxes enabled or not, then what they show.
+    QString channel(const QString &n) const
+    {
+        const bool on = child<QSpinBox>("rampSpin" + n)->isEnabled()
+                        && child<QSpinBox>("multiplierSpin" + n)->isEnabled();
+        return L{on ? "on" : "off", child("unitLabel" + n)->text(),
+                 child<QSpinBox>("multiplierSpin" + n)->text(), child("valueLabel" + n)->text()}
+            .join('|');
+    }
+    // Type, ramp and multiplier registers of CH n.
+    void setChannel(int n, quint16 type, quint16 ramp, quint16 multiplier) const
+    {
+        device()->setHoldingRegister(n - 1, type);
+        device()->setHoldingRegister(n + 7, ramp);
+        device()->setHoldingRegister(n + 15, multiplier);
+    }
+    // Leaves the device to the main window, which opens the port itself.
+    QWidget *connectWindow()
+    {
+        m_editor.reset();
+        m_bench.client()->disconnect();
+        m_bench.openWindow();
+        m_bench.click("connect");
+        return m_bench.editor();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        prepareTestApplication();
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), "devplugin_ai8");
+        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
+        QCOMPARE(m_plugin->deviceName(), QStringLiteral("analogModule8"));
+        QCOMPARE(m_plugin->description(), QStringLiteral("8 analog inputs (PT100 / 0-20mA)"));
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
+    }
+    // A module with its factory settings whose readings hold still, and a new editor,
+    // which reads nothing by itself.
+    void init()
+    {
+        QFile::remove(statePath());
+        QVERIFY(m_bench.start(std::make_unique<AnalogModuleModel>(), statePath()));
+        static_cast<AnalogModuleModel *>(m_bench.model())->setLive(false);
+        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
+        m_bench.clearRequests();
+        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
+        QCOMPARE(m_bench.requests(), L());
+    }
+    void cleanup()
+    {
+        m_editor.reset();
+        m_bench.client()->disconnect();
+        m_bench.closeWindow();
+        m_bench.stop();
+    }
+
+    void changeWritesAtOnce_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QList<int>>("steps"); // box positions or spin values, in turn
+        QTest::addColumn<L>("requests");       // of the last step
+        QTest::addColumn<QString>("channel");  // of the control's channel after it
+        // A new type brings its own multiplier, written with it and not on its own.
+        QTest::newRow("0-20 mA on CH 3")
+            << "typeCombo3" << QList{2} << L{"6@2=2", "6@18=100"} << "on|mA|100|---";
+        QTest::newRow("then Pt100")
+            << "typeCombo3" << QList{2, 1} << L{"6@2=1", "6@18=10"} << "on|°C|10|---";
+        QTest::newRow("100P on CH 8")
+            << "typeCombo8" << QList{3} << L{"6@7=3", "6@23=10"} << "on|°C|10|---";
+        QTest::newRow("then disabled")
+            << "typeCombo3" << QList{2, 0} << L{"6@2=0"} << "off||100|---";
+        QTest::newRow("ramp CH 2") << "rampSpin2" << QList{250} << L{"6@9=250"} << "on||10|---";
+        QTest::newRow("multiplier 0") << "multiplierSpin8" << QList{0} << L{"6@23=0"}
+                                      << "on||0|---";
+        // The device takes the rate itself, never its position.
+        QTest::newRow("rate 475") << "spsCombo" << QList{6} << L{"6@24=475"} << "";
+        QTest::newRow("rate 8") << "spsCombo" << QList{7, 0} << L{"6@24=8"} << "";
+    }
+    void changeWritesAtOnce()
+    {
+        QFETCH(QString, control);
+        QFETCH(QList<int>, steps);
+        for (int value : std::as_const(steps)) {
+            m_bench.clearRequests();
+            if (auto *box = m_editor->findChild<QComboBox *>(control))
+                box->setCurrentIndex(value);
+            else
+                child<QSpinBox>(control)->setValue(value);
+        }
+        QTEST(m_bench.requests(), "requests");
+        if (!control.startsWith("sps"))
+            QTEST(channel(control.right(1)), "channel");
+    }
+
+    void readShowsDevice_data()
+    {
+        QTest::addColumn<Words>("registers"); // CH 2's type, ramp, multiplier, value; the rate
+        QTest::addColumn<QString>("shown");   // CH 2's box, ramp, channel(), colour; the rate
+        QTest::newRow("235 / 10")
+            << Words{1, 500, 10, 235, 16} << "Pt100 0.00385|500 ms|on|°C|10|23.50|blue|16";
+        QTest::newRow("0-20 mA keeps the multiplier read")
+            << Words{2, 300, 37, 235, 475} << "0-20 mA (4-20 mA)|300 ms|on|mA|37|6.35|blue|475";
+        QTest::newRow("-52 / 100") << Words{2, 0, 100, quint16(-52), 860}
+                                   << "0-20 mA (4-20 mA)|0 ms|on|mA|100|-0.52|blue|860";
+        QTest::newRow("42 / 0")
+            << Words{3, 5, 0, 42, 8} << "100P 0.00391|5 ms|on|°C|0|42.00|blue|8";
+        QTest::newRow("sensor fault") << Words{1, 500, 10, 0xD8F0, 32}
+                                      << "Pt100 0.00385|500 ms|on|°C|10|Error|red|32";
+        QTest::newRow("disabled")
+            << Words{0, 10000, 100, 235, 8} << "Disabled|10000 ms|off||100|---|blue|8";
+        QTest::newRow("sensor fault, disabled")
+            << Words{0, 500, 10, 0xD8F0, 8} << "Disabled|500 ms|off||10|Error|red|8";
+        // Values the boxes do not offer leave them as they were.
+        QTest::newRow("type 7")
+            << Words{7, 20000, 500, 235, 6} << "Disabled|10000 ms|on||100|---|blue|8";
+    }
+    void readShowsDevice()
+    {
+        QFETCH(Words, registers);
+        setChannel(2, registers[0], registers[1], registers[2]);
+        device()->setInputRegister(9, registers[3]);
+        for (int i = 0; i < 4; ++i) // rate, address, baud-rate index, parity
+            device()->setHoldingRegister(24 + i, Words{registers[4], 5, 4, 1}[i]);
+        m_plugin->readFromDevice();
+        QCOMPARE(m_bench.requests(), (L{"3@0x29", "4@0x16"})); // and no write
+        const bool red = child("valueLabel2")->styleSheet().contains("#cc0000");
+        QTEST(L({child<QComboBox>("typeCombo2")->currentText(),
+                 child<QSpinBox>("rampSpin2")->text(), channel("2"), red ? "red" : "blue",
+                 child<QComboBox>("spsCombo")->currentText()}).join('|'), "shown");
+        QCOMPARE(child<QSpinBox>("deviceAddressSpin")->value(), 5);
+        QCOMPARE(child<QComboBox>("deviceBaudCombo")->currentText(), "38400");
+    }
+
+    void freshEditorWritesFactoryBlock()
+    {
+        m_plugin->writeToDevice();
+        const auto eight = [](const char *value) { return L(8, value).join(','); };
+        QCOMPARE(m_bench.requests(),
+                 L{"16@0=" + L({eight("0"), eight("500"), eight("10"), "8,1,2,0"}).join(',')});
+    }
+
+    // The device falls silent while auto refresh runs: the window stays responsive, the
+    // refresh waits for no more than one request at a time and backs off between misses,
+    // Disconnect ends the session during a wait and the page goes with its timer.
+    void autoRefreshOnSilentDevice()
+    {
+        QPointer<QWidget> editor = connectWindow();
+        QVERIFY(editor);
+        device()->setInputRegister(8, 235);
+        child<QCheckBox>("autoRefreshCheck", editor)->setChecked(true);
+        QTRY_COMPARE(child("valueLabel1", editor)->text(), QStringLiteral("23.50"));
+
+        auto *client = m_bench.window()->findChild<ModbusClient *>();
+        QElapsedTimer clock;
+        qint64 lastProbe = 0, longestGap = 0, lastFailure = -1, shortestRetry = 1 << 30;
+        int mostWaits = 0;
+        const quint64 failuresBefore = client->failureCount();
+        quint64 failures = failuresBefore;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            const qint64 now = clock.elapsed();
+            longestGap = qMax(longestGap, now - std::exchange(lastProbe, now));
+            mostWaits = qMax(mostWaits, client->pendingWaits());
+            if (std::exchange(failures, client->failureCount()) == failures)
+                return;
+            if (lastFailure >= 0)
+                shortestRetry = qMin(shortestRetry, now - lastFailure);
+            lastFailure = now;
+        });
+        clock.start();
+        probe.start(20);
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        QTRY_VERIFY_WITH_TIMEOUT(failures >= failuresBefore + 3, 10000);
+        QVERIFY2(shortestRetry >= 1100, qPrintable(QString::number(shortestRetry)));
+        // A change the user makes meanwhile waits in vain too; ticks during it stand back.
+        child<QComboBox>("typeCombo8", editor)->setCurrentIndex(1);
+        QVERIFY2(longestGap < 400, qPrintable(QString::number(longestGap)));
+        QCOMPARE(mostWaits, 1);
+        QCOMPARE(child("valueLabel1", editor)->text(), QStringLiteral("23.50"));
+
+        device()->clearFault(); // back, with a broken sensor
+        device()->setInputRegister(8, 0xD8F0);
+        QTRY_COMPARE_WITH_TIMEOUT(child("valueLabel1", editor)->text(), "Error", 3000);
+
+        // Disconnect while a refresh waits in vain.
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        connect(device(), &DeviceSimulator::requestReceived, this, [this] {
+            QTimer::singleShot(0, this, [this] { m_bench.click("connect"); });
+        }, Qt::SingleShotConnection);
+        QTRY_VERIFY(!client->isConnected());
+        QTRY_VERIFY(!editor); // destroyed, with its timer, once its request is done
+    }
+
+    // As a user: connect, Read All, watch the values move, change the rate, save, restart.
+    void endToEnd()
+    {
+        static_cast<AnalogModuleModel *>(m_bench.model())->setLive(true);
+        QWidget *editor = connectWindow();
+        QVERIFY(editor);
+        m_bench.clearRequests();
+        m_bench.click("readAll");
+        QCOMPARE(m_bench.requests(), (L{"3@0x29", "4@0x16"}));
+        const auto values = [&] {
+            L texts;
+            for (int n = 1; n <= 7; ++n) // CH 8 is the module's spare input
+                texts << child("valueLabel" + QString::number(n), editor)->text();
+            return texts;
+        };
+        const L first = values();
+        QVERIFY2(!first.contains("---"), qPrintable(first.join(' ')));
+        child<QCheckBox>("autoRefreshCheck", editor)->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(values() != first, 5000);
+        child<QCheckBox>("autoRefreshCheck", editor)->setChecked(false);
+
+        child<QComboBox>("spsCombo", editor)->setCurrentIndex(6);
+        m_bench.clearRequests();
+        m_bench.click("saveToFlash");
+        QCOMPARE(m_bench.requests(),
+                 (L{"16@0=1,1,1,3,2,2,1,0," + L(8, "500").join(',')
+                        + ",10,10,10,10,100,100,10,10,475,1,2,0",
+                    "6@28=768"}));
+
+        // What the module saved is what it has after a restart.
+        m_bench.closeWindow();
+        QVERIFY(m_bench.start(std::make_unique<AnalogModuleModel>(), statePath()));
+        QCOMPARE(device()->holdingRegister(24), quint16(475));
+        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("ai8/type5").toInt(), 2);
+    }
+};
+
+QTEST_MAIN(tst_Ai8)
+#include "tst_ai8.moc"
