@@ -5,6 +5,7 @@
 #include "DeviceSimulator.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
+#include "VoltmeterModel.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -48,6 +49,11 @@ std::unique_ptr<DeviceModel> makeOutputModule()
     return std::make_unique<OutputModuleModel>();
 }
 
+std::unique_ptr<DeviceModel> makeVoltmeter()
+{
+    return std::make_unique<VoltmeterModel>();
+}
+
 struct KnownDevice
 {
     const char *name;
@@ -61,6 +67,8 @@ constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
     {"do8", 4, makeOutputModule},
     {"output", 4, makeOutputModule},
+    {"volt", 24, makeVoltmeter},
+    {"voltmeter", 24, makeVoltmeter},
 };
 
 bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
@@ -128,8 +136,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
-                       " signature (decimal or 0x...)."),
+        QStringLiteral("Device to simulate: a name (do8 or output, volt or voltmeter,"
+                       " bootloader, unknown) or a signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
         QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),
