@@ -141,7 +141,7 @@ void VoltmeterModel::holdingRegistersWritten(int start, int count)
     }
     for (int i = 0; i < InputCount; ++i)
         ramps << QString::number(device->holdingRegister(RampRegister + i));
-    emit report(QStringLiteral("configuration (registers %1-%2 written): types %3, multipliers"
+    emit report(QStringLiteral("configuration changed (write to registers %1-%2): types %3, multipliers"
                                " %4, ramps %5, %6 SPS, node %7, baud index %8, parity %9")
                     .arg(start)
                     .arg(start + count - 1)

@@ -9,7 +9,8 @@ class QTimer;
 // index, 19 parity, 20 save command. Input registers: 3 and 4 the firmware build time
 // (high, low), 8-11 readings of inputs 1-4 (signed, scaled by the multiplier), 12-15
 // inputs 5-8 in millivolts. The readings drift while the device runs, and input 4 now
-// and then reports a faulty sensor (0xD8F0).
+// and then reports a faulty sensor (0xD8F0). Reports a write that changes the
+// configuration, and the sensor fault coming and going.
 class VoltmeterModel : public DeviceModel
 {
     Q_OBJECT
