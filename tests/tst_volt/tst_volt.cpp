@@ -233,7 +233,7 @@ private slots:
 
         device()->setInputRegister(13, 4321);
         device()->clearFault();
-        QTRY_COMPARE_WITH_TIMEOUT(text("valueLabel6"), "4.321 V", 2500);
+        QTRY_COMPARE_WITH_TIMEOUT(text("valueLabel6"), "4.321 V", 5000);
 
         // The page goes away while its own reading waits.
         device()->setFault(DeviceSimulator::Fault::NoReply);
