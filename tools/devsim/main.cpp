@@ -9,6 +9,7 @@
 #include "LedIndicatorModel.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
+#include "VoltmeterModel.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -73,6 +74,8 @@ constexpr KnownDevice knownDevices[] = {
     {"column", 18, makeModel<ColumnIndicatorModel>},
     {"ai8", 2, makeModel<AnalogModuleModel>},
     {"analog", 2, makeModel<AnalogModuleModel>},
+    {"volt", 24, makeModel<VoltmeterModel>},
+    {"voltmeter", 24, makeModel<VoltmeterModel>},
 };
 
 // "do8 or output, di40 or input, ...": the names of each model, for the help text.

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+
+class DeviceSettingsPage;
+class ModbusClient;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+// Editor of the voltmeter: type, ramp and multiplier of the eight inputs and the sample
+// rate ("Configuration"), the device's serial settings and firmware build time ("Device
+// Settings"), and the inputs in their units while the monitor runs ("Monitoring").
+// Inputs 1 to 4 are configurable; inputs 5 to 8 measure voltage with a divider fixed in
+// the firmware.
+class VoltmeterWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int InputCount = 8;
+    static constexpr int ConfigurableCount = 4;
+
+    // `client` is not owned and may be nullptr; the constructor does not touch the device.
+    VoltmeterWidget(ModbusClient *client, QWidget *parent = nullptr);
+    ~VoltmeterWidget() override;
+
+    void readFromDevice();
+    void writeToDevice();
+
+private slots:
+    void onDefaultsClicked();
+    void onMonitorToggled(bool checked);
+    void onPollTimerTimeout();
+
+private:
+    void applyDefaults();
+    void enableConfigWidgets(bool enabled);
+    void updateMonitorTypes();
+    void updateChannelUi(int index);
+    QString typeText(int index) const;
+    void updateBuildDateTime(ushort high, ushort low);
+    QString convertedSensorValue(int index, ushort raw) const;
+    void updateSensorDisplay(int index, ushort raw);
+    QWidget *createConfigurationTab();
+    QWidget *createDeviceSettingsTab();
+    QWidget *createMonitoringTab();
+    bool isOnline() const;
+
+    // Not owned; a QPointer because the host may delete it while a request waits.
+    QPointer<ModbusClient> m_client;
+    QTimer *m_monitorTimer = nullptr;
+    std::array<QComboBox *, InputCount> m_typeCombos{};
+    std::array<QSpinBox *, InputCount> m_rampSpins{};
+    std::array<QSpinBox *, InputCount> m_multiplierSpins{};
+    std::array<QLabel *, InputCount> m_rawLabels{};
+    std::array<QLabel *, InputCount> m_monitorTypeLabels{};
+    std::array<QLabel *, InputCount> m_valueLabels{};
+    QComboBox *m_spsCombo = nullptr;
+    QSpinBox *m_deviceAddressSpin = nullptr;
+    QComboBox *m_deviceBaudCombo = nullptr;
+    QComboBox *m_deviceParityCombo = nullptr;
+    QLabel *m_buildDateLabel = nullptr;
+    QPushButton *m_monitorButton = nullptr;
+    DeviceSettingsPage *m_deviceSettingsPage = nullptr;
+    // A reading of the inputs is waiting for its reply: no second one starts meanwhile.
+    bool m_pollWaiting = false;
+    // Runs from the end of a failed timer reading. The toolkit keeps retrying a request
+    // we gave up on for a while; ticks wait for it so that requests cannot pile up
+    // behind a silent device.
+    QElapsedTimer m_sinceFailedPoll;
+};

@@ -1,0 +1,291 @@
+#include "DeviceBench.h"
+#include "DevicePlugin.h"
+#include "DeviceSimulator.h"
+#include "MainWindow.h"
+#include "ModbusClient.h"
+#include "PluginManager.h"
+#include "TestApplication.h"
+#include "VoltmeterModel.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+#include <time.h>
+
+using Words = QList<quint16>;
+
+// The voltmeter editor, made from the plug-in file, against a simulated voltmeter.
+class tst_Volt : public QObject
+{
+    Q_OBJECT
+
+    DeviceBench m_bench;
+    DevicePlugin *m_plugin = nullptr;
+    std::unique_ptr<QWidget> m_editor;
+    QTemporaryDir m_stateDir;
+
+    DeviceSimulator *device() const { return m_bench.device(); }
+    void createEditor() { m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr)); }
+    template<typename T = QWidget>
+    T *child(const QString &name, QWidget *parent = nullptr)
+    {
+        T *found = (parent ? parent : m_editor.get())->findChild<T *>(name);
+        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
+    }
+    QString text(const QString &name, QWidget *parent = nullptr)
+    {
+        QWidget *w = child(name, parent);
+        if (auto *box = qobject_cast<QComboBox *>(w))
+            return box->currentText();
+        return w->property(qobject_cast<QSpinBox *>(w) ? "value" : "text").toString();
+    }
+    // "1" or "0" for each control enabled or not: type, ramp and multiplier of inputs
+    // 1 to 8, then the sample rate and the three device settings controls.
+    QString enabledMap()
+    {
+        QString map;
+        for (const char *name : {"typeCombo", "rampSpin", "multiplierSpin"}) {
+            for (int n = 1; n <= 8; ++n)
+                map += child(QLatin1String(name) + QString::number(n))->isEnabled() ? '1' : '0';
+            map += ' ';
+        }
+        for (const char *name : {"spsCombo", "deviceAddressSpin", "deviceBaudCombo",
+                                 "deviceParityCombo"})
+            map += child(QLatin1String(name))->isEnabled() ? '1' : '0';
+        return map;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A zone off UTC, so that the build time shows in local time and not in UTC.
+        qputenv("TZ", "IST-5:30");
+        tzset();
+        prepareTestApplication();
+        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR),
+                                      QStringLiteral("devplugin_volt"));
+        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
+    }
+    // A voltmeter with factory settings whose readings stand still unless a test moves them.
+    void init()
+    {
+        auto model = std::make_unique<VoltmeterModel>();
+        model->setLiveValues(false);
+        QVERIFY(m_bench.start(std::move(model)));
+        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
+        m_bench.clearRequests();
+    }
+    void cleanup()
+    {
+        m_editor.reset();
+        m_bench.closeWindow();
+        m_bench.client()->disconnect();
+        m_bench.stop();
+    }
+
+    void freshEditor()
+    {
+        QCOMPARE(m_plugin->signature(), quint16(24));
+        QCOMPARE(m_plugin->deviceName(), QStringLiteral("voltmeter"));
+        QCOMPARE(m_plugin->saveRegisterAddress(), quint16(20));
+        createEditor();
+        QCOMPARE(m_bench.requests(), QStringList());
+        for (int n = 1; n <= 8; ++n) {
+            const QString type = n <= 4 ? "Disabled" : "Voltage";
+            QCOMPARE(text(QStringLiteral("typeCombo%1").arg(n)), type);
+            QCOMPARE(text(QStringLiteral("monitorTypeLabel%1").arg(n)), type);
+            QCOMPARE(text(QStringLiteral("multiplierSpin%1").arg(n)), n <= 4 ? "10" : "1");
+        }
+        QCOMPARE(text("spsCombo"), "8");
+        QCOMPARE(text("buildTimeLabel"), "---");
+        QCOMPARE(enabledMap(), "00000000 00000000 00000000 0000");
+        // What a never-read editor writes; register 20 takes only the save command.
+        m_plugin->writeToDevice();
+        QCOMPARE(m_bench.requests(),
+                 QStringList("16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0"));
+    }
+
+    void readAndWrite_data()
+    {
+        QTest::addColumn<Words>("registers"); // holding 0 to 20, then input 3 and 4
+        QTest::addColumn<int>("fault");       // on the holding read
+        QTest::addColumn<QStringList>("shown"); // type 1, baud rate, parity, build time
+        QTest::addColumn<QString>("written");
+        // 0x6553F100 is 1700000000, 2023-11-14 22:13:20 UTC.
+        const Words in{1, 2, 4, 3, 100, 101, 102, 103, 104, 105, 106, 107,
+                       10, 1000, 1, 65535, 860, 5, 3, 1, 768, 0x6553, 0xF100};
+        const QString local = "2023-11-15 03:43:20";
+        const QStringList untouched{"Disabled", "9600", "None", local};
+        const QString defaults = "0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
+        const int none = int(DeviceSimulator::Fault::None);
+        QTest::newRow("in range") << in << none
+            << QStringList{"Pt100 0.00385", "19200", "Even", local}
+            << "1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
+        // Boxes without the value keep theirs; spin boxes and the grouped page clamp.
+        QTest::newRow("off the lists")
+            << Words{9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 248, 9, 7, 0, 0, 0}
+            << none << QStringList{"Disabled", "115200", "Odd", "---"}
+            << "0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,6,2";
+        // The client takes a reply of 20 registers for a failed read.
+        QTest::newRow("short reply")
+            << in << int(DeviceSimulator::Fault::ShortReply) << untouched << defaults;
+        QTest::newRow("exception")
+            << in << int(DeviceSimulator::Fault::Exception) << untouched << defaults;
+    }
+    void readAndWrite()
+    {
+        QFETCH(Words, registers);
+        QFETCH(int, fault);
+        for (int i = 0; i <= 20; ++i)
+            device()->setHoldingRegister(i, registers.at(i));
+        device()->setInputRegister(3, registers.at(21));
+        device()->setInputRegister(4, registers.at(22));
+        createEditor();
+        device()->setFault(DeviceSimulator::Fault(fault), 2, 1);
+        m_plugin->readFromDevice();
+        // Build time and one reading come even after a failed holding read.
+        QCOMPARE(m_bench.requests(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
+        QTEST((QStringList{text("typeCombo1"), text("deviceBaudCombo"),
+                           text("deviceParityCombo"), text("buildTimeLabel")}), "shown");
+        QCOMPARE(enabledMap(), "11110000 11111111 11110000 1111");
+        m_bench.clearRequests();
+        m_plugin->writeToDevice();
+        QFETCH(QString, written);
+        QCOMPARE(m_bench.requests(), QStringList("16@0=" + written));
+    }
+
+    void readings_data()
+    {
+        QTest::addColumn<int>("input");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("multiplier");
+        QTest::addColumn<int>("raw");
+        QTest::addColumn<QString>("rawText");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("input 5") << 5 << 0 << 0 << 12345 << "12345" << "12.345 V";
+        QTest::newRow("Pt100") << 1 << 1 << 10 << 0xFF38 << "-200" << "-20.0 C";
+        QTest::newRow("0-20 mA") << 1 << 2 << 1000 << 12000 << "12000" << "12.000 mA";
+        QTest::newRow("disabled") << 1 << 0 << 10 << 12000 << "12000" << "---";
+        QTest::newRow("sensor error") << 2 << 1 << 10 << 0xD8F0 << "Error" << "Error";
+        QTest::newRow("0xD8F0 on input 6") << 6 << 0 << 0 << 0xD8F0 << "55536" << "55.536 V";
+        // The multiplier box cannot show 0: the reading is divided by 1.
+        QTest::newRow("multiplier 0") << 3 << 4 << 0 << 0xFFF6 << "-10" << "-10.0 C";
+    }
+    void readings()
+    {
+        QFETCH(int, input);
+        QFETCH(int, raw);
+        QFETCH(int, type);
+        QFETCH(int, multiplier);
+        if (input <= 4) {
+            device()->setHoldingRegister(input - 1, quint16(type));
+            device()->setHoldingRegister(11 + input, quint16(multiplier));
+        }
+        device()->setInputRegister(7 + input, quint16(raw));
+        createEditor();
+        m_plugin->readFromDevice();
+        QTEST(text(QStringLiteral("rawLabel%1").arg(input)), "rawText");
+        QTEST(text(QStringLiteral("valueLabel%1").arg(input)), "value");
+    }
+
+    void monitor()
+    {
+        createEditor();
+        m_plugin->readFromDevice();
+        m_bench.clearRequests();
+        auto *button = child<QPushButton>("monitorButton");
+        button->click();
+        QCOMPARE(m_bench.requests(), QStringList("4@8x8")); // at once, not at the first tick
+        QCOMPARE(enabledMap(), "00000000 00000000 00000000 0000");
+        device()->setInputRegister(12, 7000);
+        QTRY_COMPARE(text("valueLabel5"), "7.000 V");
+        button->click();
+        QCOMPARE(enabledMap(), "11110000 11111111 11110000 1111");
+        QVERIFY(!m_editor->findChild<QTimer *>()->isActive());
+        QCOMPARE(text("valueLabel5"), "7.000 V");
+    }
+
+    // A device that falls silent while the monitor runs: the window stays responsive,
+    // readings do not queue up behind each other, and the monitor recovers at once.
+    void monitorSilentDevice()
+    {
+        createEditor();
+        m_plugin->readFromDevice();
+        child<QPushButton>("monitorButton")->click();
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        tick.start(50);
+        const ModbusClient *client = m_bench.client();
+        const quint64 before = client->failureCount();
+        QTRY_VERIFY(client->failureCount() > before);
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(client->failureCount() >= before + 4, 10000);
+        // We give up on a request after 700 ms, the toolkit only after about a second:
+        // a reading that started sooner would queue behind the abandoned one.
+        QVERIFY2(clock.elapsed() >= 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(ticks >= clock.elapsed() / 200); // the event loop kept running
+
+        device()->setInputRegister(13, 4321);
+        device()->clearFault();
+        QTRY_COMPARE_WITH_TIMEOUT(text("valueLabel6"), "4.321 V", 5000);
+
+        // The page goes away while its own reading waits.
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        connect(device(), &DeviceSimulator::requestReceived, this,
+                [this] { QTimer::singleShot(0, this, [this] { m_editor.reset(); }); });
+        QTRY_VERIFY(!m_editor);
+        QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
+    }
+
+    // Once as a user: connect, Read All, live values, Save to Flash, and Disconnect
+    // while the monitor waits for a device that has fallen silent.
+    void endToEnd()
+    {
+        const QString state = m_stateDir.filePath(QStringLiteral("volt.ini"));
+        m_bench.client()->disconnect();
+        QVERIFY(m_bench.start(std::make_unique<VoltmeterModel>(), state));
+        MainWindow *window = m_bench.openWindow();
+        QVERIFY(m_bench.click("connect"));
+        QWidget *page = m_bench.editor();
+        QCOMPARE(text("typeCombo2", page), "0-20mA (4-20mA)");
+        device()->setHoldingRegister(6, 777);
+        QVERIFY(m_bench.click("readAll"));
+        QCOMPARE(text("rampSpin3", page), "777");
+
+        child<QPushButton>("monitorButton", page)->click();
+        const QString first = text("valueLabel1", page);
+        QTRY_VERIFY(text("valueLabel1", page) != first);
+
+        m_bench.clearRequests();
+        QVERIFY(m_bench.click("saveToFlash"));
+        QStringList requests = m_bench.requests();
+        requests.removeAll("4@8x8"); // the monitor goes on meanwhile
+        QCOMPARE(requests,
+                 (QStringList{"16@0=1,2,3,4,500,500,777,500,500,500,500,500,10,1000,10,10,8,1,2,0",
+                              "6@20=768"}));
+        QCOMPARE(QSettings(state, QSettings::IniFormat).value("volt/ramp3").toInt(), 777);
+
+        // The user disconnects while a reading waits for the silent device.
+        device()->setFault(DeviceSimulator::Fault::NoReply);
+        auto *client = window->findChild<ModbusClient *>();
+        int waiting = 0;
+        connect(device(), &DeviceSimulator::requestReceived, this, [&] {
+            QTimer::singleShot(0, this, [&] {
+                if (client->isConnected() && (waiting = client->pendingWaits()))
+                    m_bench.click("connect");
+            });
+        });
+        QTRY_VERIFY(!client->isConnected());
+        QCOMPARE(waiting, 1);
+        QTRY_COMPARE(window->findChildren<QLabel *>("valueLabel1").size(), 0);
+    }
+};
+
+QTEST_MAIN(tst_Volt)
+#include "tst_volt.moc"
