@@ -3,6 +3,7 @@
 
 #include "BootloaderConsole.h"
 #include "DeviceSimulator.h"
+#include "GsmModemModel.h"
 #include "OutputModuleModel.h"
 #include "VirtualSerialPair.h"
 
@@ -48,6 +49,11 @@ std::unique_ptr<DeviceModel> makeOutputModule()
     return std::make_unique<OutputModuleModel>();
 }
 
+std::unique_ptr<DeviceModel> makeGsmModem()
+{
+    return std::make_unique<GsmModemModel>();
+}
+
 struct KnownDevice
 {
     const char *name;
@@ -61,6 +67,7 @@ constexpr KnownDevice knownDevices[] = {
     {"unknown", 0x1234, nullptr},
     {"do8", 4, makeOutputModule},
     {"output", 4, makeOutputModule},
+    {"gsm", 5, makeGsmModem},
 };
 
 bool parseDevice(const QString &text, quint16 *signature, ModelFactory *makeModel)
@@ -128,7 +135,8 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption deviceOption(
         QStringLiteral("device"),
-        QStringLiteral("Device to simulate: a name (do8 or output, bootloader, unknown) or a"
+        QStringLiteral("Device to simulate: a name (do8 or output, gsm, bootloader,"
+                       " unknown) or a"
                        " signature (decimal or 0x...)."),
         QStringLiteral("device"), QStringLiteral("unknown"));
     const QCommandLineOption portOption(
