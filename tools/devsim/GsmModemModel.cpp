@@ -147,8 +147,9 @@ void GsmModemModel::configure(DeviceSimulator *simulator)
     // Factory settings: node 1, 9600 baud, no parity, sample numbers and messages.
     simulator->setHoldingRegister(AddressRegister, 1);
     simulator->setHoldingRegister(BaudIndexRegister, 2);
+    // Number 5 is left empty: the modem sends to the four others.
     const char *const phones[PhoneCount] = {"79161234567", "79037654321", "88005553535",
-                                            "74951112233", "-1"};
+                                            "74951112233", ""};
     for (int p = 0; p < PhoneCount; ++p)
         setText(FirstPhoneRegister + p * PhoneRegisters, PhoneRegisters,
                 QLatin1String(phones[p]));
@@ -231,6 +232,7 @@ void GsmModemModel::moveSignal()
     if (!simulator())
         return;
     const int level = simulator()->inputRegister(SignalRegister);
-    const int step = QRandomGenerator::global()->bounded(-2, 3);
+    // A random walk drawn back towards a fair reception of about 20.
+    const int step = QRandomGenerator::global()->bounded(-2, 3) + (level < 17) - (level > 23);
     simulator()->setInputRegister(SignalRegister, quint16(qBound(8, level + step, 31)));
 }
