@@ -80,14 +80,14 @@ void makeDisplayOnly(QCheckBox *check)
         "QCheckBox::indicator:checked { background-color: red; }"));
 }
 
-// A scrolling page with one group of message edits, k = first to first + count - 1.
-QWidget *messagePage(QWidget **inner, QVBoxLayout **innerLayout)
+// A scrolling page; `layout` receives the vertical layout of its inner widget.
+QWidget *scrollingPage(QVBoxLayout **layout)
 {
     auto *scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
-    *inner = new QWidget;
-    *innerLayout = new QVBoxLayout(*inner);
-    scroll->setWidget(*inner);
+    auto *inner = new QWidget;
+    *layout = new QVBoxLayout(inner);
+    scroll->setWidget(inner);
     return scroll;
 }
 
@@ -131,9 +131,8 @@ QWidget *GsmModemWidget::createPhonesTab()
 
 QWidget *GsmModemWidget::createSmsInputsTab()
 {
-    QWidget *inner = nullptr;
     QVBoxLayout *layout = nullptr;
-    QWidget *page = messagePage(&inner, &layout);
+    QWidget *page = scrollingPage(&layout);
     auto *group = new QGroupBox(tr("SMS Messages for Inputs (1-12)"));
     auto *form = new QFormLayout(group);
     for (int k = 1; k <= InputMessages; ++k) {
@@ -151,9 +150,8 @@ QWidget *GsmModemWidget::createSmsInputsTab()
 
 QWidget *GsmModemWidget::createSmsRegistersTab()
 {
-    QWidget *inner = nullptr;
     QVBoxLayout *layout = nullptr;
-    QWidget *page = messagePage(&inner, &layout);
+    QWidget *page = scrollingPage(&layout);
     auto *group = new QGroupBox(tr("SMS Messages for Registers (13-36)"));
     auto *form = new QFormLayout(group);
     for (int k = InputMessages + 1; k <= MessageCount; ++k) {

@@ -23,6 +23,18 @@ const QString Cp1251High =
     QStringLiteral(u"ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—?™љ›њќћџ\u00A0ЎўЈ¤Ґ¦§Ё©Є«¬\u00AD®Ї°±Ііґµ¶·ё№є»јЅѕї"
                    u"АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя");
 
+// The holding-register blocks of a full transfer in wire order, as "3@4x8" lines:
+// settings, the first `phones` numbers, the 36 messages.
+QStringList blocks(const QString &function, int phones = 5)
+{
+    QStringList lines{function + "@1x3"};
+    for (int p = 0; p < phones; ++p)
+        lines << QStringLiteral("%1@%2x8").arg(function).arg(4 + 8 * p);
+    for (int k = 0; k < 36; ++k)
+        lines << QStringLiteral("%1@%2x30").arg(function).arg(44 + 30 * k);
+    return lines;
+}
+
 } // namespace
 
 class tst_Gsm : public QObject
@@ -96,8 +108,7 @@ private slots:
 
     void plugin()
     {
-        DevicePlugin *plugin =
-            m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), QStringLiteral("devplugin_gsm"));
+        DevicePlugin *plugin = m_bench.loadPlugin(TAVROLIX_PLUGIN_DIR, "devplugin_gsm");
         QVERIFY2(plugin, qPrintable(m_bench.errorString()));
         QCOMPARE(plugin->signature(), quint16(5));
         QCOMPARE(plugin->deviceName(), QStringLiteral("gsmmodem"));
@@ -187,13 +198,7 @@ private slots:
         });
         m_editor->readFromDevice();
 
-        QStringList expected{"3@1x3"};
-        for (int p = 0; p < (failing < 0 ? 5 : 3); ++p)
-            expected << QStringLiteral("3@%1x8").arg(4 + 8 * p);
-        for (int k = 0; k < 36; ++k)
-            expected << QStringLiteral("3@%1x30").arg(44 + 30 * k);
-        expected << "4@0x9" << "2@0x64";
-        QCOMPARE(m_bench.requests(), expected);
+        QCOMPARE(m_bench.requests(), blocks("3", failing < 0 ? 5 : 3) << "4@0x9" << "2@0x64");
         QCOMPARE(child("phoneEdit2")->text(), "79037654321");
         QCOMPARE(child("phoneEdit3")->text(), failing < 0 ? "88005553535" : "kept");
         QCOMPARE(child("phoneEdit4")->text(), failing < 0 ? "74951112233" : "kept");
@@ -219,15 +224,10 @@ private slots:
         m_bench.clearRequests();
         m_editor->writeToDevice();
 
-        QStringList addresses;
+        QStringList written;
         for (const QString &request : m_bench.requests())
-            addresses << request.section('=', 0, 0);
-        QStringList expected{"16@1"};
-        for (int p = 0; p < 5; ++p)
-            expected << QStringLiteral("16@%1").arg(4 + 8 * p);
-        for (int k = 0; k < 36; ++k)
-            expected << QStringLiteral("16@%1").arg(44 + 30 * k);
-        QCOMPARE(addresses, expected);
+            written << request.section('=', 0, 0) + 'x' + QString::number(request.count(',') + 1);
+        QCOMPARE(written, blocks("16"));
         QCOMPARE(m_bench.requests().first(), "16@1=1,2,0");
         auto *model = static_cast<GsmModemModel *>(m_bench.model());
         QCOMPARE(model->text(4, 8), "-123");
@@ -285,14 +285,10 @@ private slots:
         QTest::newRow("UTF-8 mark, CRLF") << QByteArray("\xEF\xBB\xBF\xD0\x81\xD0\xB6\r\nB\r\n")
                                           << QStringList{u"Ёж"_qs, "B"};
         QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE\x01\x04\n\x00", 6) << QStringList{u"Ё"_qs};
-        QStringList all;
-        QByteArray forty;
-        for (int n = 1; n <= 40; ++n) {
-            forty += QByteArray::number(n) + '\n';
-            if (n <= 36)
-                all << QString::number(n);
-        }
-        QTest::newRow("40 lines") << forty << all;
+        QStringList lines;
+        for (int n = 1; n <= 40; ++n)
+            lines << QString::number(n);
+        QTest::newRow("40 lines") << (lines.join('\n') + '\n').toUtf8() << lines.mid(0, 36);
     }
     void importFile()
     {
