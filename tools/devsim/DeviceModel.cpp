@@ -78,6 +78,11 @@ void DeviceModel::coilsWritten(int, int)
 {
 }
 
+QString DeviceModel::describeStored(const QStringList &stored) const
+{
+    return stored.join(QStringLiteral(", "));
+}
+
 void DeviceModel::loadState()
 {
     m_hasStoredSettings = false;
@@ -127,7 +132,7 @@ void DeviceModel::saveState()
         return;
     }
     emit report(tr("save command: stored %1 in %2 (serial settings apply after a restart)")
-                    .arg(stored.join(QStringLiteral(", ")), m_statePath));
+                    .arg(describeStored(stored), m_statePath));
 }
 
 DeviceModel::SerialSettings DeviceModel::settingsFromRegisters() const

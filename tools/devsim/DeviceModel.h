@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 
 class DeviceSimulator;
 
@@ -87,6 +88,10 @@ protected:
     virtual void holdingRegistersWritten(int start, int count);
     // Coils changed, by the master or by the simulator's owner.
     virtual void coilsWritten(int start, int count);
+    // What the save command's report line says was stored; `stored` holds one
+    // "key value" entry per stored register. Devices that store hundreds of registers
+    // summarise them.
+    virtual QString describeStored(const QStringList &stored) const;
 
     DeviceSimulator *simulator() const { return m_simulator; }
 

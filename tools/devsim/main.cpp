@@ -5,6 +5,7 @@
 #include "BootloaderConsole.h"
 #include "ColumnIndicatorModel.h"
 #include "DeviceSimulator.h"
+#include "GsmModemModel.h"
 #include "InputModuleModel.h"
 #include "LedIndicatorModel.h"
 #include "OutputModuleModel.h"
@@ -76,6 +77,7 @@ constexpr KnownDevice knownDevices[] = {
     {"analog", 2, makeModel<AnalogModuleModel>},
     {"volt", 24, makeModel<VoltmeterModel>},
     {"voltmeter", 24, makeModel<VoltmeterModel>},
+    {"gsm", 5, makeModel<GsmModemModel>},
 };
 
 // "do8 or output, di40 or input, ...": the names of each model, for the help text.

@@ -1,0 +1,381 @@
+#include "DeviceBench.h"
+#include "DevicePlugin.h"
+#include "DeviceSimulator.h"
+#include "GsmModemModel.h"
+#include "GsmModemWidget.h"
+#include "I18n.h"
+#include "MessageBoxAnswerer.h"
+#include "ModbusClient.h"
+#include "PluginManager.h"
+#include "TestApplication.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
+
+using Words = QList<ushort>;
+
+namespace {
+
+// Windows-1251 bytes 0x80 to 0xFF as the code page assigns them; 0x98 has no character.
+const QString Cp1251High =
+    QStringLiteral(u"ЂЃ‚ѓ„…†‡€‰Љ‹ЊЌЋЏђ‘’“”•–—?™љ›њќћџ\u00A0ЎўЈ¤Ґ¦§Ё©Є«¬\u00AD®Ї°±Ііґµ¶·ё№є»јЅѕї"
+                   u"АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя");
+
+// The holding-register blocks of a full transfer in wire order, as "3@4x8" lines:
+// settings, the first `phones` numbers, the 36 messages.
+QStringList blocks(const QString &function, int phones = 5)
+{
+    QStringList lines{function + "@1x3"};
+    for (int p = 0; p < phones; ++p)
+        lines << QStringLiteral("%1@%2x8").arg(function).arg(4 + 8 * p);
+    for (int k = 0; k < 36; ++k)
+        lines << QStringLiteral("%1@%2x30").arg(function).arg(44 + 30 * k);
+    return lines;
+}
+
+} // namespace
+
+class tst_Gsm : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    DeviceBench m_bench;
+    std::unique_ptr<GsmModemWidget> m_editor;
+
+    DeviceSimulator *device() const { return m_bench.device(); }
+    template<typename T = QLineEdit>
+    T *child(const QString &name, QWidget *in = nullptr) const
+    {
+        T *found = (in ? in : m_editor.get())->findChild<T *>(name);
+        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
+    }
+    QLineEdit *message(int k, QWidget *in = nullptr) const
+    {
+        return child(QStringLiteral("smsEdit%1").arg(k), in);
+    }
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (int k = 1; k <= 36; ++k)
+            texts << message(k)->text();
+        return texts;
+    }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    // Clicks `button`; answers the file dialog with `path` and returns "caption|filters".
+    QString clickWithFile(const char *button, const QString &path)
+    {
+        QString seen;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            seen = dialog->windowTitle() + '|' + dialog->nameFilters().join(';');
+            if (path.isEmpty())
+                return dialog->reject();
+            // The whole path typed into the name box: a selection made while the dialog
+            // still lists its folder can be undone by the listing.
+            dialog->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        timer.start(10);
+        child<QPushButton>(QLatin1String(button))->click(); // returns when the dialog is done
+        return seen;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        prepareTestApplication();
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
+    }
+    void init()
+    {
+        QVERIFY(m_bench.start(std::make_unique<GsmModemModel>()));
+        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
+        m_editor = std::make_unique<GsmModemWidget>(m_bench.client());
+    }
+    void cleanup()
+    {
+        m_editor.reset();
+        m_bench.client()->disconnect();
+        m_bench.stop();
+    }
+
+    void plugin()
+    {
+        DevicePlugin *plugin = m_bench.loadPlugin(TAVROLIX_PLUGIN_DIR, "devplugin_gsm");
+        QVERIFY2(plugin, qPrintable(m_bench.errorString()));
+        QCOMPARE(plugin->signature(), quint16(5));
+        QCOMPARE(plugin->deviceName(), QStringLiteral("gsmmodem"));
+        QCOMPARE(plugin->description(), QStringLiteral("GSM Modem SMS Gateway"));
+        QCOMPARE(plugin->saveRegisterAddress(), quint16(0));
+    }
+
+    void encode_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<Words>("registers");
+        const QString sixty = u"Ёж"_qs.repeated(30);
+        QTest::newRow("ABC") << "ABC" << 8 << Words{0x4241, 0x0043, 0, 0, 0, 0, 0, 0};
+        QTest::newRow("Ёж") << u"Ёж"_qs << 3 << Words{0xE6A8, 0, 0};
+        QTest::newRow("euro, no-break space") << u"€\u00A0№"_qs << 2 << Words{0x3F3F, 0x00B9};
+        QTest::newRow("emoji") << u"😀"_qs << 2 << Words{0x3F3F, 0};
+        QTest::newRow("U+0000 keeps its byte") << QStringView(u"A\0B", 3).toString() << 2 << Words{0x9841, 0x42};
+        QTest::newRow("60 characters") << sixty << 30 << Words(30, 0xE6A8);
+        QTest::newRow("61 cut to 60") << sixty + 'x' << 30 << Words(30, 0xE6A8);
+        QTest::newRow("empty") << "" << 30 << Words(30, 0);
+    }
+    void encode()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        QTEST(m_editor->toWindows1251(text, count), "registers");
+    }
+
+    void decode_data()
+    {
+        QTest::addColumn<Words>("registers");
+        QTest::addColumn<int>("maxChars");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Ёж") << Words{0xE6A8, 0} << 60 << u"Ёж"_qs;
+        QTest::newRow("zero low byte ends") << Words{0x4241, 0x4300} << 60 << "AB";
+        QTest::newRow("zero high byte ends") << Words{0x0041, 0x4242} << 60 << "A";
+        QTest::newRow("16 without a zero") << Words(8, 0x3231) << 16 << QString("12").repeated(8);
+        QTest::newRow("odd limit") << Words{0x4241, 0x4443} << 3 << "ABC";
+        QTest::newRow("byte 0x98") << Words{0x4198} << 60 << QStringView(u"\0A", 2).toString();
+        QTest::newRow("no registers") << Words{} << 60 << "";
+    }
+    void decode()
+    {
+        QFETCH(Words, registers);
+        QFETCH(int, maxChars);
+        QFETCH(QString, text);
+        QCOMPARE(m_editor->fromWindows1251(registers, maxChars), text);
+        // Written back and read again, the text stays; U+0000 must not end it early.
+        QCOMPARE(m_editor->fromWindows1251(m_editor->toWindows1251(text, registers.size()),
+                                           maxChars), text);
+    }
+
+    // Every byte decodes as the code page says; every character the device can show
+    // goes back to its byte, every other one becomes '?'.
+    void codePage()
+    {
+        const QByteArray mapped = "\xA5\xA8\xAA\xAF\xB2\xB3\xB4\xB8\xB9\xBA\xBF\x98";
+        for (int b = 1; b <= 0xFF; ++b) {
+            const QChar expected = b < 0x80 ? QChar(b) : b == 0x98 ? QChar(0) : Cp1251High[b - 0x80];
+            const QChar decoded = GsmModemWidget::win1251ToUnicode(uchar(b));
+            QCOMPARE(decoded, expected);
+            const bool back = b < 0x80 || b >= 0xC0 || mapped.contains(char(b));
+            QCOMPARE(uchar(GsmModemWidget::unicodeToWin1251(decoded)), uchar(back ? b : '?'));
+        }
+    }
+
+    void readFromDevice_data()
+    {
+        QTest::addColumn<int>("failing"); // request (counted from 1) that fails, -1: none
+        QTest::newRow("all answered") << -1;
+        QTest::newRow("telephone number 3 fails") << 4;
+    }
+    void readFromDevice()
+    {
+        QFETCH(int, failing);
+        for (int p = 1; p <= 5; ++p)
+            child(QStringLiteral("phoneEdit%1").arg(p))->setText("kept");
+        device()->setDiscreteInput(33, true);
+        device()->setDiscreteInput(48, true);
+        quint16 signal = 0;
+        connect(device(), &DeviceSimulator::requestReceived, m_editor.get(), [&](auto &r) {
+            if (device()->requests().size() == failing)
+                device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+            if (r.function == QModbusPdu::ReadInputRegisters)
+                signal = device()->inputRegister(8); // it moves on its own
+        });
+        m_editor->readFromDevice();
+
+        QCOMPARE(m_bench.requests(), blocks("3", failing < 0 ? 5 : 3) << "4@0x9" << "2@0x64");
+        QCOMPARE(child("phoneEdit2")->text(), "79037654321");
+        QCOMPARE(child("phoneEdit3")->text(), failing < 0 ? "88005553535" : "kept");
+        QCOMPARE(child("phoneEdit4")->text(), failing < 0 ? "74951112233" : "kept");
+        QCOMPARE(message(3)->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
+        QCOMPARE(message(36)->text(), "Register 36 above limit");
+        QCOMPARE(child<QLabel>("firmwareLabel")->text(), "2.7");
+        QCOMPARE(child<QLabel>("signalLabel")->text(), QString::number(signal));
+        QVERIFY(child<QCheckBox>("phoneStatusCheck2")->isChecked());
+        QVERIFY(!child<QCheckBox>("phoneStatusCheck1")->isChecked());
+        QVERIFY(child<QCheckBox>("framErrorCheck")->isChecked());
+        QVERIFY(!child<QCheckBox>("modemErrorCheck")->isChecked());
+        QCOMPARE(child<QCheckBox>("phoneStatusCheck2")->focusPolicy(), Qt::NoFocus);
+    }
+
+    void writeToDevice()
+    {
+        device()->setHoldingRegister(44 + 4 * 30, 0x9841); // message 5: 'A', 0x98, 'B'
+        device()->setHoldingRegister(44 + 4 * 30 + 1, 0x0042);
+        m_editor->readFromDevice();
+        child("phoneEdit1")->setText("-123");
+        message(1)->setText(u"Тест №1 Ёё €"_qs);
+        message(36)->setText(QString(60, 'z'));
+        m_bench.clearRequests();
+        m_editor->writeToDevice();
+
+        QStringList written;
+        for (const QString &request : m_bench.requests())
+            written << request.section('=', 0, 0) + 'x' + QString::number(request.count(',') + 1);
+        QCOMPARE(written, blocks("16"));
+        QCOMPARE(m_bench.requests().first(), "16@1=1,2,0");
+        auto *model = static_cast<GsmModemModel *>(m_bench.model());
+        QCOMPARE(model->text(4, 8), "-123");
+        QCOMPARE(model->text(44, 30), u"Тест №1 Ёё ?"_qs);
+        QCOMPARE(device()->holdingRegister(44 + 4 * 30 + 1), quint16(0x0042));
+        QCOMPARE(device()->holdingRegister(44 + 35 * 30 + 29), quint16(0x7A7A)); // no zero
+    }
+
+    void sendSms()
+    {
+        QSignalSpy reports(m_bench.model(), &DeviceModel::report);
+        child<QSpinBox>("smsNumberSpin")->setValue(36);
+        child<QPushButton>("sendSmsButton")->click();
+        QCOMPARE(m_bench.requests(), (QStringList{"5@35=1", "4@0x9", "2@0x64"}));
+        QVERIFY(!device()->coil(35));
+        QVERIFY(child<QCheckBox>("phoneStatusCheck4")->isChecked());
+        QVERIFY(!child<QCheckBox>("phoneStatusCheck5")->isChecked()); // no number 5
+        QCOMPARE(reports.size(), 1);
+        QVERIFY(reports.first().first().toString().endsWith("\"Register 36 above limit\""));
+
+        m_bench.client()->disconnect();
+        m_bench.clearRequests();
+        child<QPushButton>("sendSmsButton")->click();
+        child<QPushButton>("refreshButton")->click();
+        QCOMPARE(m_bench.requests(), QStringList());
+    }
+
+    void phoneValidator_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("15 digits") << "791612345678901" << true;
+        QTest::newRow("leading minus") << "-1" << true;
+        QTest::newRow("16 digits") << "7916123456789012" << false;
+        QTest::newRow("plus") << "+79161234567" << false;
+        QTest::newRow("space") << "7916 123" << false;
+        QTest::newRow("letter") << "12a" << false;
+    }
+    void phoneValidator()
+    {
+        QFETCH(QString, input);
+        QLineEdit *edit = child("phoneEdit4");
+        int position = 0;
+        QTEST(edit->validator()->validate(input, position) == QValidator::Acceptable, "accepted");
+        QCOMPARE(edit->maxLength(), 16);
+    }
+
+    void importFile_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("first"); // messages 1 to n afterwards; the rest kept
+        const QByteArray seventy = "  " + QByteArray(56, 'x') + "  " + QByteArray(10, 'y');
+        QTest::newRow("5 lines") << QByteArray("a\n b \n\nd\ne") << QStringList{"a", "b", "", "d", "e"};
+        QTest::newRow("70 characters: cut, then trimmed") << seventy << QStringList{QString(56, 'x')};
+        QTest::newRow("UTF-8 mark, CRLF") << QByteArray("\xEF\xBB\xBF\xD0\x81\xD0\xB6\r\nB\r\n")
+                                          << QStringList{u"Ёж"_qs, "B"};
+        QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE\x01\x04\n\x00", 6) << QStringList{u"Ё"_qs};
+        QStringList lines;
+        for (int n = 1; n <= 40; ++n)
+            lines << QString::number(n);
+        QTest::newRow("40 lines") << (lines.join('\n') + '\n').toUtf8() << lines.mid(0, 36);
+    }
+    void importFile()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QStringList, first);
+        QFile out(file("in.txt"));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents) == contents.size());
+        out.close();
+        const QStringList before = messages();
+        MessageBoxAnswerer boxes(m_editor.get());
+        QCOMPARE(clickWithFile("importSmsButton", out.fileName()),
+                 "Import SMS Messages|Text Files (*.txt)");
+        QCOMPARE(messages(), first + before.mid(first.size()));
+        QCOMPARE(m_bench.requests(), QStringList());
+        QCOMPARE(boxes.boxes(), QStringList());
+    }
+
+    void exportThenImport()
+    {
+        message(1)->setText(u"  Привет, мир! ҐґЄє  "_qs);
+        message(2)->setText("two\nlines\r");
+        message(36)->setText(u"😀 last"_qs);
+        const QStringList texts = messages();
+        QCOMPARE(clickWithFile("exportSmsButton", file("out.txt")),
+                 "Export SMS Messages|Text Files (*.txt)");
+        QFile in(file("out.txt"));
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray bytes = in.readAll();
+        QVERIFY(bytes.startsWith("  \xD0\x9F")); // UTF-8, no byte-order mark
+        QCOMPARE(bytes.count('\n'), 36);
+        QVERIFY(bytes.contains("\ntwo lines \n"));
+
+        for (int k = 1; k <= 36; ++k)
+            message(k)->clear();
+        QCOMPARE(clickWithFile("importSmsButton", in.fileName()).isEmpty(), false);
+        QStringList trimmed;
+        for (const QString &text : texts)
+            trimmed << QString(text).replace('\n', ' ').replace('\r', ' ').trimmed();
+        QCOMPARE(messages(), trimmed);
+    }
+
+    void fileFailures()
+    {
+        message(1)->setText("keep");
+        MessageBoxAnswerer boxes(m_editor.get());
+        QCOMPARE(clickWithFile("importSmsButton", QString()), "Import SMS Messages|Text Files (*.txt)");
+        QVERIFY(!m_editor->importSmsFile(file("missing.txt")));
+        QVERIFY(!m_editor->exportSmsFile(file("no/such/folder.txt")));
+        QVERIFY(!m_editor->exportSmsFile(QStringLiteral("/dev/full"))); // a full disk
+        QTRY_COMPARE(boxes.boxes(), (QStringList{"Error|Failed to open file|Critical",
+                                                 "Error|Failed to save file|Critical",
+                                                 "Error|Failed to save file|Critical"}));
+        QCOMPARE(message(1)->text(), "keep");
+    }
+
+    // As a user would: connect, read, edit in Cyrillic, save, restart the device, read back.
+    void session_data()
+    {
+        QTest::addColumn<Lang>("language");
+        QTest::newRow("English") << Lang::English;
+        QTest::newRow("Russian") << Lang::Russian;
+    }
+    void session()
+    {
+        QFETCH(Lang, language);
+        I18n::instance()->setLanguage(language);
+        m_bench.client()->disconnect();
+        const QString state = file(QStringLiteral("state-%1.ini").arg(int(language)));
+        QVERIFY(m_bench.start(std::make_unique<GsmModemModel>(), state));
+        m_bench.openWindow();
+        QVERIFY(m_bench.click("connect"));
+        QVERIFY(m_bench.editor());
+        QCOMPARE(message(3, m_bench.editor())->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
+        const QString edited = u"Ёлка №7: Їжак і ґудзик, ЭЮЯ эюя"_qs;
+        message(7, m_bench.editor())->setText(edited);
+        QVERIFY(m_bench.click("saveToFlash"));
+
+        QVERIFY(m_bench.start(std::make_unique<GsmModemModel>(), state));
+        message(7, m_bench.editor())->clear();
+        QVERIFY(m_bench.click("readAll"));
+        QCOMPARE(message(7, m_bench.editor())->text(), edited);
+        QCOMPARE(message(3, m_bench.editor())->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
+        m_bench.closeWindow();
+        I18n::instance()->setLanguage(Lang::English);
+    }
+};
+
+QTEST_MAIN(tst_Gsm)
+#include "tst_gsm.moc"
