@@ -1,6 +1,6 @@
 #include "DeviceBench.h"
-#include "DevicePlugin.h"
 #include "DeviceSimulator.h"
+#include "FindControl.h"
 #include "GsmModemModel.h"
 #include "GsmModemWidget.h"
 #include "I18n.h"
@@ -47,14 +47,10 @@ class tst_Gsm : public QObject
 
     DeviceSimulator *device() const { return m_bench.device(); }
     template<typename T = QLineEdit>
-    T *child(const QString &name, QWidget *in = nullptr) const
-    {
-        T *found = (in ? in : m_editor.get())->findChild<T *>(name);
-        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
-    }
+    T *child(const QString &name) const { return findControl<T>(m_editor.get(), name); }
     QLineEdit *message(int k, QWidget *in = nullptr) const
     {
-        return child(QStringLiteral("smsEdit%1").arg(k), in);
+        return findControl<QLineEdit>(in ? in : m_editor.get(), QStringLiteral("smsEdit%1").arg(k));
     }
     QStringList messages() const
     {
@@ -64,7 +60,8 @@ class tst_Gsm : public QObject
         return texts;
     }
     QString file(const QString &name) const { return m_dir.filePath(name); }
-    // Clicks `button`; answers the file dialog with `path` and returns "caption|filters".
+    // Clicks `button`; answers the file dialog with `path` (cancels it when empty) and
+    // returns "caption|filters".
     QString clickWithFile(const char *button, const QString &path)
     {
         QString seen;
@@ -107,60 +104,42 @@ private slots:
         m_bench.stop();
     }
 
-    void plugin()
-    {
-        DevicePlugin *plugin = m_bench.loadPlugin(TAVROLIX_PLUGIN_DIR, "devplugin_gsm");
-        QVERIFY2(plugin, qPrintable(m_bench.errorString()));
-        QCOMPARE(plugin->signature(), quint16(5));
-        QCOMPARE(plugin->deviceName(), QStringLiteral("gsmmodem"));
-        QCOMPARE(plugin->description(), QStringLiteral("GSM Modem SMS Gateway"));
-        QCOMPARE(plugin->saveRegisterAddress(), quint16(0));
-    }
-
-    void encode_data()
+    // A packed field and its text: `text` (when not null) packs into `registers`, which
+    // read back at most `maxChars` characters give `shown`; what is shown, written back and
+    // read again, stays (U+0000 from byte 0x98 must not end it early).
+    void codec_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<Words>("registers");
-        const QString sixty = u"Ёж"_qs.repeated(30);
-        QTest::newRow("ABC") << "ABC" << 8 << Words{0x4241, 0x0043, 0, 0, 0, 0, 0, 0};
-        QTest::newRow("Ёж") << u"Ёж"_qs << 3 << Words{0xE6A8, 0, 0};
-        QTest::newRow("euro, no-break space") << u"€\u00A0№"_qs << 2 << Words{0x3F3F, 0x00B9};
-        QTest::newRow("emoji") << u"😀"_qs << 2 << Words{0x3F3F, 0};
-        QTest::newRow("U+0000 keeps its byte") << QStringView(u"A\0B", 3).toString() << 2 << Words{0x9841, 0x42};
-        QTest::newRow("60 characters") << sixty << 30 << Words(30, 0xE6A8);
-        QTest::newRow("61 cut to 60") << sixty + 'x' << 30 << Words(30, 0xE6A8);
-        QTest::newRow("empty") << "" << 30 << Words(30, 0);
-    }
-    void encode()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, count);
-        QTEST(m_editor->toWindows1251(text, count), "registers");
-    }
-
-    void decode_data()
-    {
         QTest::addColumn<Words>("registers");
         QTest::addColumn<int>("maxChars");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("Ёж") << Words{0xE6A8, 0} << 60 << u"Ёж"_qs;
-        QTest::newRow("zero low byte ends") << Words{0x4241, 0x4300} << 60 << "AB";
-        QTest::newRow("zero high byte ends") << Words{0x0041, 0x4242} << 60 << "A";
-        QTest::newRow("16 without a zero") << Words(8, 0x3231) << 16 << QString("12").repeated(8);
-        QTest::newRow("odd limit") << Words{0x4241, 0x4443} << 3 << "ABC";
-        QTest::newRow("byte 0x98") << Words{0x4198} << 60 << QStringView(u"\0A", 2).toString();
-        QTest::newRow("no registers") << Words{} << 60 << "";
+        QTest::addColumn<QString>("shown");
+        const QString nul = QStringView(u"\0", 1).toString(), none;
+        QTest::newRow("ABC, padded") << "ABC" << Words{0x4241, 0x43, 0, 0, 0, 0, 0, 0} << 60 << "ABC";
+        QTest::newRow("Ёж") << u"Ёж"_qs << Words{0xE6A8, 0, 0} << 60 << u"Ёж"_qs;
+        QTest::newRow("euro, no-break space") << u"€\u00A0№"_qs << Words{0x3F3F, 0xB9} << 60 << u"??№"_qs;
+        QTest::newRow("emoji") << u"😀"_qs << Words{0x3F3F, 0} << 60 << "??";
+        QTest::newRow("U+0000 keeps its byte") << 'A' + nul + 'B' << Words{0x9841, 0x42} << 60 << 'A' + nul + 'B';
+        QTest::newRow("61 cut to 60, no zero")
+            << u"Ёж"_qs.repeated(30) + 'x' << Words(30, 0xE6A8) << 60 << u"Ёж"_qs.repeated(30);
+        QTest::newRow("empty") << "" << Words(30, 0) << 60 << "";
+        QTest::newRow("zero low byte ends") << none << Words{0x4241, 0x4300} << 60 << "AB";
+        QTest::newRow("zero high byte ends") << none << Words{0x0041, 0x4242} << 60 << "A";
+        QTest::newRow("16 without a zero") << none << Words(8, 0x3231) << 16 << QString("12").repeated(8);
+        QTest::newRow("odd limit") << none << Words{0x4241, 0x4443} << 3 << "ABC";
+        QTest::newRow("byte 0x98") << none << Words{0x4198} << 60 << nul + 'A';
+        QTest::newRow("no registers") << none << Words{} << 60 << "";
     }
-    void decode()
+    void codec()
     {
+        QFETCH(QString, text);
         QFETCH(Words, registers);
         QFETCH(int, maxChars);
-        QFETCH(QString, text);
-        QCOMPARE(m_editor->fromWindows1251(registers, maxChars), text);
-        // Written back and read again, the text stays; U+0000 must not end it early.
-        QCOMPARE(m_editor->fromWindows1251(m_editor->toWindows1251(text, registers.size()),
-                                           maxChars), text);
+        QFETCH(QString, shown);
+        if (!text.isNull())
+            QCOMPARE(m_editor->toWindows1251(text, registers.size()), registers);
+        QCOMPARE(m_editor->fromWindows1251(registers, maxChars), shown);
+        QCOMPARE(m_editor->fromWindows1251(m_editor->toWindows1251(shown, registers.size()),
+                                           maxChars), shown);
     }
 
     // Every byte decodes as the code page says; every character the device can show
@@ -211,7 +190,6 @@ private slots:
         QVERIFY(!child<QCheckBox>("phoneStatusCheck1")->isChecked());
         QVERIFY(child<QCheckBox>("framErrorCheck")->isChecked());
         QVERIFY(!child<QCheckBox>("modemErrorCheck")->isChecked());
-        QCOMPARE(child<QCheckBox>("phoneStatusCheck2")->focusPolicy(), Qt::NoFocus);
     }
 
     void writeToDevice()
@@ -243,7 +221,6 @@ private slots:
         child<QSpinBox>("smsNumberSpin")->setValue(36);
         child<QPushButton>("sendSmsButton")->click();
         QCOMPARE(m_bench.requests(), (QStringList{"5@35=1", "4@0x9", "2@0x64"}));
-        QVERIFY(!device()->coil(35));
         QVERIFY(child<QCheckBox>("phoneStatusCheck4")->isChecked());
         QVERIFY(!child<QCheckBox>("phoneStatusCheck5")->isChecked()); // no number 5
         QCOMPARE(reports.size(), 1);
@@ -256,24 +233,17 @@ private slots:
         QCOMPARE(m_bench.requests(), QStringList());
     }
 
-    void phoneValidator_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("15 digits") << "791612345678901" << true;
-        QTest::newRow("leading minus") << "-1" << true;
-        QTest::newRow("16 digits") << "7916123456789012" << false;
-        QTest::newRow("plus") << "+79161234567" << false;
-        QTest::newRow("space") << "7916 123" << false;
-        QTest::newRow("letter") << "12a" << false;
-    }
+    // At most 15 digits, with an optional leading minus.
     void phoneValidator()
     {
-        QFETCH(QString, input);
         QLineEdit *edit = child("phoneEdit4");
-        int position = 0;
-        QTEST(edit->validator()->validate(input, position) == QValidator::Acceptable, "accepted");
-        QCOMPARE(edit->maxLength(), 16);
+        QString verdicts;
+        for (QString input : {"791612345678901", "-1", "7916123456789012", "+79161234567",
+                              "7916 123", "12a"}) {
+            int position = 0;
+            verdicts += edit->validator()->validate(input, position) == QValidator::Acceptable ? 'y' : 'n';
+        }
+        QCOMPARE(verdicts, "yynnnn");
     }
 
     void importFile_data()
@@ -285,6 +255,8 @@ private slots:
         QTest::newRow("70 characters: cut, then trimmed") << seventy << QStringList{QString(56, 'x')};
         QTest::newRow("UTF-8 mark, CRLF") << QByteArray("\xEF\xBB\xBF\xD0\x81\xD0\xB6\r\nB\r\n")
                                           << QStringList{u"Ёж"_qs, "B"};
+        QTest::newRow("UTF-8, no mark") << QByteArray("\xD2\x90\xD1\x94 \xF0\x9F\x98\x80")
+                                        << QStringList{u"Ґє 😀"_qs};
         QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE\x01\x04\n\x00", 6) << QStringList{u"Ё"_qs};
         QStringList lines;
         for (int n = 1; n <= 40; ++n)
@@ -307,28 +279,18 @@ private slots:
         QCOMPARE(boxes.boxes(), QStringList());
     }
 
-    void exportThenImport()
+    // UTF-8 without a mark, one line a message, whatever line breaks a message holds.
+    void exportFile()
     {
         message(1)->setText(u"  Привет, мир! ҐґЄє  "_qs);
         message(2)->setText("two\nlines\r");
         message(36)->setText(u"😀 last"_qs);
-        const QStringList texts = messages();
         QCOMPARE(clickWithFile("exportSmsButton", file("out.txt")),
                  "Export SMS Messages|Text Files (*.txt)");
         QFile in(file("out.txt"));
         QVERIFY(in.open(QIODevice::ReadOnly));
-        const QByteArray bytes = in.readAll();
-        QVERIFY(bytes.startsWith("  \xD0\x9F")); // UTF-8, no byte-order mark
-        QCOMPARE(bytes.count('\n'), 36);
-        QVERIFY(bytes.contains("\ntwo lines \n"));
-
-        for (int k = 1; k <= 36; ++k)
-            message(k)->clear();
-        QCOMPARE(clickWithFile("importSmsButton", in.fileName()).isEmpty(), false);
-        QStringList trimmed;
-        for (const QString &text : texts)
-            trimmed << QString(text).replace('\n', ' ').replace('\r', ' ').trimmed();
-        QCOMPARE(messages(), trimmed);
+        QCOMPARE(QString::fromUtf8(in.readAll()),
+                 u"  Привет, мир! ҐґЄє  \ntwo lines \n"_qs + QString(33, '\n') + u"😀 last\n"_qs);
     }
 
     void fileFailures()
@@ -345,7 +307,8 @@ private slots:
         QCOMPARE(message(1)->text(), "keep");
     }
 
-    // As a user would: connect, read, edit in Cyrillic, save, restart the device, read back.
+    // As a user would, with the plug-in file the build produced: connect, read, edit in
+    // Cyrillic, save, restart the device, read back.
     void session_data()
     {
         QTest::addColumn<Lang>("language");
@@ -361,8 +324,6 @@ private slots:
         QVERIFY(m_bench.start(std::make_unique<GsmModemModel>(), state));
         m_bench.openWindow();
         QVERIFY(m_bench.click("connect"));
-        QVERIFY(m_bench.editor());
-        QCOMPARE(message(3, m_bench.editor())->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
         const QString edited = u"Ёлка №7: Їжак і ґудзик, ЭЮЯ эюя"_qs;
         message(7, m_bench.editor())->setText(edited);
         QVERIFY(m_bench.click("saveToFlash"));
@@ -371,6 +332,7 @@ private slots:
         message(7, m_bench.editor())->clear();
         QVERIFY(m_bench.click("readAll"));
         QCOMPARE(message(7, m_bench.editor())->text(), edited);
+        // Read on connect and saved with the rest: a message left alone is still there.
         QCOMPARE(message(3, m_bench.editor())->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
         m_bench.closeWindow();
         I18n::instance()->setLanguage(Lang::English);
