@@ -1,3 +1,4 @@
+#include "../support/FindControl.h"
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
 #include "FirmwareWidget.h"
@@ -35,10 +36,10 @@ const QString FileLine = QStringLiteral("plain: File selected: {file}");
 const QString Detected = QStringLiteral("green: [OK] Bootloader detected (v2.0)");
 const QString Verified = QStringLiteral("green: [OK] CHECKSUM VERIFIED: {crc}");
 const QString Success = QStringLiteral("green: [SUCCESS] Firmware uploaded successfully!");
-const QString NotFound =
-    QStringLiteral("red: [ERROR] Checksum record (#CRC32) not found in firmware file");
+const QString NotFound = "red: [ERROR] Checksum record (#CRC32) not found in firmware file";
 const QString ErrChunk = QStringLiteral("red: [ERROR] Failed to send data chunk");
 const QString CancelledWaiting = QStringLiteral("orange: [INFO] Cancelled by user");
+const QString Cancelled = QStringLiteral("orange: [WARN] Cancelled. Device may need re-flashing!");
 const QStringList Opened{FileLine, QStringLiteral("green: [OK] Connected to {port}"),
                          QStringLiteral("orange: [INFO] REBOOT THE MODULE NOW!")};
 const QString Starting = QStringLiteral("#4488ff: [INFO] Starting upload...");
@@ -67,15 +68,9 @@ QByteArray smallImage()
     return image.left(image.indexOf("#CRC32:"));
 }
 
-template <class T = QPushButton>
-T *child(const QWidget &widget, const char *name)
-{
-    return widget.findChild<T *>(QLatin1String(name));
-}
-
 void setPort(const QWidget &widget, const QString &port)
 {
-    child<QComboBox>(widget, "portCombo")->setEditText(port);
+    findControl<QComboBox>(&widget, "portCombo")->setEditText(port);
 }
 
 // Which controls take input: Upload, Select File, Cancel, the port list, Refresh.
@@ -84,7 +79,7 @@ QString controls(const QWidget &widget)
     QString states;
     for (const char *name :
          {"uploadButton", "selectFileButton", "cancelButton", "portCombo", "refreshButton"})
-        states += QLatin1Char(child<QWidget>(widget, name)->isEnabled() ? '1' : '0');
+        states += QLatin1Char(findControl<QWidget>(&widget, name)->isEnabled() ? '1' : '0');
     return states;
 }
 
@@ -95,7 +90,7 @@ QStringList logOf(const QWidget &widget)
     static const QRegularExpression stamp(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] "));
     static const QHash<QString, QString> known{
         {"#ff0000", "red"}, {"#008000", "green"}, {"#ffa500", "orange"}};
-    const QTextDocument *document = child<QTextEdit>(widget, "firmwareLog")->document();
+    const QTextDocument *document = findControl<QTextEdit>(&widget, "firmwareLog")->document();
     QStringList lines;
     for (QTextBlock block = document->begin(); !document->isEmpty() && block.isValid();
          block = block.next()) {
@@ -103,9 +98,8 @@ QStringList logOf(const QWidget &widget)
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
             const QString colour = format.foreground().color().name();
-            const QString name = !format.hasProperty(QTextFormat::ForegroundBrush)
-                                     ? QStringLiteral("plain")
-                                     : known.value(colour, colour);
+            const QString name = format.hasProperty(QTextFormat::ForegroundBrush)
+                                     ? known.value(colour, colour) : QStringLiteral("plain");
             if (!colours.contains(name))
                 colours << name;
         }
@@ -125,10 +119,11 @@ QStringList filled(QStringList lines, const QString &file, const QString &port, 
     return lines;
 }
 
-// Runs `action`, answering each file dialog it opens by picking `path` (cancelling when
-// empty; `chosen` runs as the dialog hands the path out). Returns how many opened.
-int answerFileDialogs(const QString &path, const std::function<void()> &action,
-                      const std::function<void()> &chosen = {})
+// Clicks the button `name`, answering each file dialog it opens by picking `path`
+// (cancelling when empty; `chosen` runs as the dialog hands the path out). Returns how
+// many opened.
+int clickAndChoose(const QWidget &widget, const char *name, const QString &path,
+                   const std::function<void()> &chosen = {})
 {
     int shown = 0;
     int polls = 0;
@@ -156,14 +151,8 @@ int answerFileDialogs(const QString &path, const std::function<void()> &action,
         static_cast<QDialog *>(dialog)->accept();
     });
     poll.start(10);
-    action();
+    findControl<QPushButton>(&widget, name)->click();
     return shown;
-}
-
-// Clicks Upload and answers the file dialog, if one opens, with `file`.
-int clickUpload(const QWidget &widget, const QString &file)
-{
-    return answerFileDialogs(file, [&widget] { child(widget, "uploadButton")->click(); });
 }
 
 // Requests of each exchange: identity, line write, command, status read, exit.
@@ -220,9 +209,8 @@ class tst_Firmware : public QObject
     QString writeFile(const QString &name, const QByteArray &contents)
     {
         QFile file(m_dir.filePath(name));
-        const bool written =
-            file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-        return written ? file.fileName() : QString();
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()
+                   ? file.fileName() : QString();
     }
 
 private slots:
@@ -269,6 +257,12 @@ private slots:
         QTest::newRow("the second record decides")
             << "#CRC32:{crc}\n" + record + "#CRC32:1234ABCD\n" << bytes
             << QStringLiteral("red: [ERROR] CHECKSUM MISMATCH! COMPUTED: {crc}, STORED: 1234ABCD");
+        // The four data bytes have the checksum 0000ABCD; the stored one is shown upper-case.
+        QTest::newRow("mismatch in Russian")
+            << QByteArray(":04000000BA56E509FE\n#CRC32:1234abcd\n")
+            << QByteArray("\xBA\x56\xE5\x09")
+            << QStringLiteral("red: [ОШИБКА] НЕСОВПАДЕНИЕ КОНТРОЛЬНОЙ СУММЫ! "
+                              "ВЫЧИСЛЕНО: 0000ABCD, СОХРАНЕНО: 1234ABCD");
         QTest::newRow("second record unparsable")
             << record + "#CRC32:{crc}\n#CRC32:XYZ\n" << bytes << NotFound;
         QTest::newRow("length beyond the line")
@@ -292,6 +286,8 @@ private slots:
         QFETCH(QByteArray, counted);
         QFETCH(QString, line);
         const quint32 crc = BootloaderImage::crc32(counted);
+        if (line.contains(QStringLiteral("ОШИБКА")))
+            I18n::instance()->setLanguage(Lang::Russian);
         contents.replace("{crc}", hex8(crc).toLatin1());
         QFile file(writeFile(QStringLiteral("image.enc"), contents));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -303,46 +299,19 @@ private slots:
         QCOMPARE(file.readAll(), contents);
     }
 
-    void mismatchLineInBothLanguages()
-    {
-        // The four data bytes have the checksum 0000ABCD.
-        const QString path =
-            writeFile(QStringLiteral("a.enc"), ":04000000BA56E509FE\n#CRC32:1234abcd\n");
-        for (const auto &[language, line] :
-             {std::pair{Lang::English, QStringLiteral("red: [ERROR] CHECKSUM MISMATCH! "
-                                                      "COMPUTED: 0000ABCD, STORED: 1234ABCD")},
-              std::pair{Lang::Russian,
-                        QStringLiteral("red: [ОШИБКА] НЕСОВПАДЕНИЕ КОНТРОЛЬНОЙ СУММЫ! "
-                                       "ВЫЧИСЛЕНО: 0000ABCD, СОХРАНЕНО: 1234ABCD")}}) {
-            I18n::instance()->setLanguage(language);
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            FirmwareWidget widget;
-            QVERIFY(!widget.fwVerifyChecksum(file));
-            QCOMPARE(logOf(widget), QStringList{line});
-        }
-    }
-
-    void logLines()
+    void logLinesAndPortName()
     {
         TestWidget widget;
-        widget.fwLog(QStringLiteral("[INFO] y"), QStringLiteral("orange"));
         widget.fwLog(QStringLiteral("Can't open /tmp/<b>x</b>  &\t%1%2"), QStringLiteral("red"));
         widget.fwLog(QStringLiteral("File selected: /tmp/<i>a</i>&amp;.enc"), QString());
-        QCOMPARE(logOf(widget),
-                 (QStringList{QStringLiteral("orange: [INFO] y"),
-                              QStringLiteral("red: Can't open /tmp/<b>x</b>  &\t%1%2"),
-                              QStringLiteral("plain: File selected: /tmp/<i>a</i>&amp;.enc")}));
-    }
-
-    void portName()
-    {
-        TestWidget widget;
-        QComboBox *combo = child<QComboBox>(widget, "portCombo");
+        QCOMPARE(logOf(widget), (QStringList{"red: Can't open /tmp/<b>x</b>  &\t%1%2",
+                                             "plain: File selected: /tmp/<i>a</i>&amp;.enc"}));
+        // The port is the chosen entry's device path, not its name, or the typed path.
+        auto *combo = findControl<QComboBox>(&widget, "portCombo");
         combo->clear();
         combo->addItem(QStringLiteral("ttyS7"), QStringLiteral("/dev/ttyS7"));
         QCOMPARE(widget.fwPortName(), QStringLiteral("/dev/ttyS7"));
-        combo->setEditText(QStringLiteral("/tmp/sim/configurator"));
+        combo->setEditText(QStringLiteral("/tmp/sim/configurator")); // typed over the entry
         QCOMPARE(widget.fwPortName(), QStringLiteral("/tmp/sim/configurator"));
     }
 
@@ -351,24 +320,19 @@ private slots:
         const QString good = writeFile(QStringLiteral("a.enc"), QByteArray(2048, '#'));
         const QString bad = writeFile(QStringLiteral("b.enc"), "#");
         FirmwareWidget widget;
-        QLabel *label = child<QLabel>(widget, "fileLabel");
-        const auto select = [&widget](const QString &path, const std::function<void()> &chosen) {
-            return answerFileDialogs(
-                path, [&widget] { child(widget, "selectFileButton")->click(); }, chosen);
-        };
-        QCOMPARE(select(good, {}), 1);
+        QLabel *label = findControl<QLabel>(&widget, "fileLabel");
+        QCOMPARE(clickAndChoose(widget, "selectFileButton", good), 1);
         QCOMPARE(label->text(), QStringLiteral("a.enc (2048 bytes)"));
-        QCOMPARE(label->styleSheet(), QStringLiteral("color: green;"));
         QCOMPARE(logOf(widget), filled({FileLine}, good, QString(), 0));
 
-        QCOMPARE(select(QString(), {}), 1); // cancelled: the file stays selected and open
+        // Cancelled: the file stays selected and open.
+        QCOMPARE(clickAndChoose(widget, "selectFileButton", QString()), 1);
         QCOMPARE(label->text(), QStringLiteral("a.enc (2048 bytes)"));
         QVERIFY(descriptorOf(good) >= 0);
 
         // The medium goes away between choosing the file and opening it.
-        QCOMPARE(select(bad, [bad] { QFile::remove(bad); }), 1);
+        QCOMPARE(clickAndChoose(widget, "selectFileButton", bad, [bad] { QFile::remove(bad); }), 1);
         QCOMPARE(label->text(), QStringLiteral("Failed to open file"));
-        QCOMPARE(label->styleSheet(), QStringLiteral("color: red;"));
         QVERIFY(descriptorOf(good) < 0);
         QCOMPARE(logOf(widget).size(), 1);
     }
@@ -377,11 +341,12 @@ private slots:
     {
         TestWidget widget;
         unsigned short values[5] = {7, 8, 9, 0xAAAA, 0xAAAA};
-        QCOMPARE(widget.fwReadInputRegs(values, 0, 3, 16, 150), quint8(3));
-        QCOMPARE(widget.fwReadHoldingRegs(values, 102, 1, 16, 150), quint8(3));
-        QCOMPARE(widget.fwWriteMultipleRegs(values, 0, 3, 16, 100), quint8(3));
-        QCOMPARE(widget.fwWriteSingleReg(2, 102, 16, 100), quint8(3));
-        QCOMPARE(values[0], ushort(7));
+        // Without a link every call fails and nothing changes.
+        QCOMPARE((QList<int>{widget.fwReadInputRegs(values, 0, 3, 16, 150),
+                             widget.fwReadHoldingRegs(values, 102, 1, 16, 150),
+                             widget.fwWriteMultipleRegs(values, 0, 3, 16, 100),
+                             widget.fwWriteSingleReg(2, 102, 16, 100), values[0]}),
+                 (QList<int>{3, 3, 3, 3, 7}));
 
         QVERIFY(widget.fwOpenLink(m_pair.clientPath()));
         const auto *modbus = widget.findChild<QModbusRtuSerialClient *>();
@@ -400,12 +365,8 @@ private slots:
         QCOMPARE(m_bootloader->requests(),
                  (QList<SimulatedRequest>{
                      {4, 0, 3, {}}, {6, 0, 1, {11}}, {16, 101, 2, {11, 0x1A80}}}));
-    }
 
-    void attempts()
-    {
-        TestWidget widget;
-        QVERIFY(widget.fwOpenLink(m_pair.clientPath()));
+        // Attempts: up to four, each fault counted.
         m_bootloader->setHoldingRegister(102, 7);
         struct Row { Fault fault; int faulted; int result; int requests; };
         const Row rows[] = {{Fault::Exception, 2, 0, 3}, {Fault::Exception, 4, 5, 4},
@@ -450,69 +411,62 @@ private slots:
 
         const QByteArray image = withChecksum(smallImage()); // five lines to send
         const QByteArray commentsOnly("# nothing to send\n\n#CRC32:FFFFFFFF\n");
-        const Setup none = [](BootloaderSimulator &, FirmwareWidget &) {};
+        const Setup none = [](auto &, auto &) {};
         const auto port = [](const QString &name) {
-            return Setup([name](BootloaderSimulator &, FirmwareWidget &w) { setPort(w, name); });
+            return Setup([name](auto &, FirmwareWidget &w) { setPort(w, name); });
         };
-        const auto cancel = [](FirmwareWidget &w) { child(w, "cancelButton")->click(); };
+        const auto cancel = [](FirmwareWidget &w) {
+            findControl<QPushButton>(&w, "cancelButton")->click();
+        };
+        const auto ready = [](const char *last) { return Ready + QStringList{last}; };
         const QList<int> nothing{0, 0, 0, 0, 0};
 
-        QTest::newRow("no port")
-            << image << port(QString())
-            << QStringList{QStringLiteral("red: [ERROR] No serial port selected")} << 0 << nothing;
+        QTest::newRow("no port") << image << port(QString())
+                                 << QStringList{"red: [ERROR] No serial port selected"} << 0
+                                 << nothing;
         QTest::newRow("no file, dialog cancelled")
-            << QByteArray() << none
-            << QStringList{QStringLiteral("red: [ERROR] No firmware file selected")} << 0
+            << QByteArray() << none << QStringList{"red: [ERROR] No firmware file selected"} << 0
             << nothing;
         QTest::newRow("port cannot be opened")
             << image << port(QStringLiteral("/nonexistent/ttyTavrolix"))
-            << QStringList{FileLine, QStringLiteral("red: [ERROR] Can't open serial port: *")}
-            << 0 << nothing;
+            << QStringList{FileLine, "red: [ERROR] Can't open serial port: *"} << 0 << nothing;
         QTest::newRow("module starts after several polls, version 3.1")
-            << image << Setup([](BootloaderSimulator &b, FirmwareWidget &) {
+            << image << Setup([](BootloaderSimulator &b, auto &) {
                    b.setBootDelay(5);
                    b.setVersion(3, 1);
                })
-            << Opened + QStringList{QStringLiteral("green: [OK] Bootloader detected (v3.1)"),
-                                    QStringLiteral("orange: [WARN] Bootloader major version 3 "
-                                                   "differs from expected 2"),
+            << Opened + QStringList{"green: [OK] Bootloader detected (v3.1)",
+                                    "orange: [WARN] Bootloader major version 3 differs from "
+                                    "expected 2",
                                     Verified, Starting, Success}
             << -1 << QList<int>{6, 5, 5, 5, 1};
-        QTest::newRow("the application answers until the module restarts")
-            << image << Setup([](BootloaderSimulator &b, FirmwareWidget &) { b.setBootDelay(3, 4); })
-            << Ready + QStringList{Success} << -1 << QList<int>{4, 5, 5, 5, 1};
+        // The application answering until the module restarts: linePacking().
         QTest::newRow("comment-only file")
             << commentsOnly << none << Ready + QStringList{Success} << 0
             << QList<int>{1, 0, 0, 0, 1};
         QTest::newRow("exit command fails")
             << commentsOnly << failing(Exchange::Exit, 0)
-            << Ready + QStringList{QStringLiteral("red: [ERROR] Failed to send exit command")} << 0
-            << QList<int>{1, 0, 0, 0, 4};
+            << ready("red: [ERROR] Failed to send exit command") << 0 << QList<int>{1, 0, 0, 0, 4};
         QTest::newRow("line write fails four times")
             << image << failing(Exchange::LineWrite, 1) << Ready + QStringList{ErrChunk} << 0
             << QList<int>{1, 4, 0, 0, 0};
         QTest::newRow("command fails four times")
             << image << failing(Exchange::Command, 1, Fault::NoReply)
-            << Ready + QStringList{QStringLiteral("red: [ERROR] Failed to send command")} << 0
-            << QList<int>{1, 1, 4, 0, 0};
+            << ready("red: [ERROR] Failed to send command") << 0 << QList<int>{1, 1, 4, 0, 0};
         QTest::newRow("status read fails four times")
             << image << failing(Exchange::StatusRead, 1)
-            << Ready + QStringList{QStringLiteral("red: [ERROR] Failed to read status")} << 1
-            << QList<int>{1, 1, 1, 4, 0};
+            << ready("red: [ERROR] Failed to read status") << 1 << QList<int>{1, 1, 1, 4, 0};
         QTest::newRow("status 0")
-            << image << Setup([](BootloaderSimulator &b, FirmwareWidget &) {
-                   b.setStatusAtLine(1, 0);
-               })
-            << Ready + QStringList{QStringLiteral("red: [ERROR] Flash write error")} << 1
-            << QList<int>{1, 1, 1, 1, 0};
+            << image << Setup([](BootloaderSimulator &b, auto &) { b.setStatusAtLine(1, 0); })
+            << ready("red: [ERROR] Flash write error") << 1 << QList<int>{1, 1, 1, 1, 0};
         // One Modbus write carries 123 registers: a line, its zero and a pad byte.
         QTest::newRow("line of 300 characters")
             << QByteArray(300, 'X') + "\n:00000001FF\n#CRC32:FFFFFFFF\n" << none
             << Ready + QStringList{ErrChunk} << 0 << QList<int>{1, 0, 0, 0, 0};
         QTest::newRow("checksum mismatch")
             << smallImage() + "#CRC32:00000000\n" << none
-            << Opened + QStringList{Detected, QStringLiteral("red: [ERROR] CHECKSUM MISMATCH! "
-                                                             "COMPUTED: {crc}, STORED: 00000000")}
+            << Opened + QStringList{Detected, "red: [ERROR] CHECKSUM MISMATCH! COMPUTED: {crc}, "
+                                              "STORED: 00000000"}
             << 0 << QList<int>{1, 0, 0, 0, 0};
         QTest::newRow("cancel while waiting for the bootloader")
             << image << Setup([cancel](BootloaderSimulator &b, FirmwareWidget &w) {
@@ -522,22 +476,19 @@ private slots:
             << Opened + QStringList{CancelledWaiting} << 0 << QList<int>{-1, 0, 0, 0, 0};
         QTest::newRow("cancel during the transfer")
             << image << onRequest(Exchange::Command, cancel)
-            << Ready + QStringList{QStringLiteral(
-                   "orange: [WARN] Cancelled. Device may need re-flashing!")}
-            << 1 << QList<int>{1, 1, 1, 1, 1};
+            << Ready + QStringList{Cancelled} << 1 << QList<int>{1, 1, 1, 1, 1};
         // The port list and the log stay usable; the upload keeps the port it opened.
         QTest::newRow("refresh and clear during the transfer")
             << image << onRequest(Exchange::StatusRead, [](FirmwareWidget &w) {
-                   child(w, "refreshButton")->click();
-                   child(w, "clearButton")->click();
+                   findControl<QPushButton>(&w, "refreshButton")->click();
+                   findControl<QPushButton>(&w, "clearButton")->click();
                })
             << QStringList{Success} << -1 << QList<int>{1, 5, 5, 5, 1};
         // The adapter is pulled: requests never reach the line, and the client never
         // times them out, so the upload must bound its waits itself.
         QTest::newRow("port removed during the transfer")
             << image << onRequest(Exchange::Command, [this](FirmwareWidget &) { m_pair.close(); })
-            << Ready + QStringList{QStringLiteral("red: [ERROR] Failed to send command")} << 1
-            << QList<int>{1, 1, 1, 0, 0};
+            << ready("red: [ERROR] Failed to send command") << 1 << QList<int>{1, 1, 1, 0, 0};
         // More than the file's read buffer lies between the first line and the rest, so the
         // rest is read after the medium has failed: the descriptor now reads a directory.
         QByteArray padded = ":020000040000FA\n";
@@ -576,7 +527,8 @@ private slots:
         const bool noPort = log.constFirst().contains(QLatin1String("No serial port"));
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(clickUpload(widget, contents.isNull() ? QString() : path), noPort ? 0 : 1);
+        QCOMPARE(clickAndChoose(widget, "uploadButton", contents.isNull() ? QString() : path),
+                 noPort ? 0 : 1);
         QVERIFY2(clock.elapsed() < 10000, "every wait is bounded");
 
         QStringList shown = logOf(widget);
@@ -590,18 +542,20 @@ private slots:
         QCOMPARE(controls(widget), Idle);
         QVERIFY(!widget.isBusy());
         QVERIFY(!widget.findChild<QModbusRtuSerialClient *>());
-        QCOMPARE(child<QProgressBar>(widget, "progressBar")->value() == 100,
+        QCOMPARE(findControl<QProgressBar>(&widget, "progressBar")->value() == 100,
                  log.constLast() == Success);
         QCOMPARE(m_bootloader->receivedLines(),
                  BootloaderImage::linesToSend(contents).mid(0, linesReceived));
         const QList<int> counts = exchangeCounts(*m_bootloader);
-        for (int i = 0; i < counts.size(); ++i)
-            QVERIFY2(exchanges.at(i) < 0 || counts.at(i) == exchanges.at(i),
-                     qPrintable(QStringLiteral("exchange %1: %2").arg(i).arg(counts.at(i))));
+        if (exchanges.constFirst() < 0)
+            exchanges.first() = counts.constFirst();
+        QCOMPARE(counts, exchanges);
     }
 
     void linePacking()
     {
+        // The application answers the first polls until the module restarts.
+        m_bootloader->setBootDelay(3, 4);
         // The longer line stands before the even one, so a pad byte left over would show.
         const QList<QByteArray> lines{":00000001FF", "X",
                                       ":1000000000112233445566778899AABBCCDDEEFF78",
@@ -612,19 +566,18 @@ private slots:
         const QString path = writeFile(QStringLiteral("packing.enc"), withChecksum(body));
         FirmwareWidget widget;
         setPort(widget, m_pair.clientPath());
-        clickUpload(widget, path);
-        // The module is in its bootloader already: the first poll finds it.
+        clickAndChoose(widget, "uploadButton", path);
         QCOMPARE(logOf(widget), filled(Ready + QStringList{Success}, path, m_pair.clientPath(),
                                        imageChecksum(body)));
-        QCOMPARE(exchangeCounts(*m_bootloader), (QList<int>{1, 5, 5, 5, 1}));
+        QCOMPARE(exchangeCounts(*m_bootloader), (QList<int>{4, 5, 5, 5, 1}));
         QCOMPARE(m_bootloader->receivedLines(), lines);
 
-        // Each line: its write, its command, its status read.
+        // After the polls, each line: its write, its command, its status read.
         const QList<SimulatedRequest> all = m_bootloader->requests();
-        const auto write = [&all](int line) { return all.value(1 + 3 * line); };
+        const auto write = [&all](int line) { return all.value(4 + 3 * line); };
         QCOMPARE(write(0), (SimulatedRequest{
                                16, 0, 6, {0x303A, 0x3030, 0x3030, 0x3030, 0x4631, 0x0046}}));
-        QCOMPARE(all.value(2), (SimulatedRequest{16, 101, 2, {11, 0x1A80}}));
+        QCOMPARE(all.value(5), (SimulatedRequest{16, 101, 2, {11, 0x1A80}}));
         QCOMPARE(write(1), (SimulatedRequest{6, 0, 1, {0x0058}}));
         QCOMPARE(write(2).count, quint16(22));
         QCOMPARE(write(2).values.constLast(), quint16(0x0038));
@@ -636,23 +589,17 @@ private slots:
     {
         QTest::addColumn<int>("trigger"); // the exchange during which the user closes
         QTest::addColumn<bool>("escape");
-        QTest::addColumn<QString>("lastLine");
-        QTest::addColumn<int>("exitCommands");
-        const QString cancelled =
-            QStringLiteral("orange: [WARN] Cancelled. Device may need re-flashing!");
-        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false
-                                              << CancelledWaiting << 0;
-        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false
-                                                    << cancelled << 1;
-        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true
-                                                    << cancelled << 1;
+        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false;
+        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false;
+        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true;
     }
 
     void closingTheDialog()
     {
         QFETCH(int, trigger);
         QFETCH(bool, escape);
-        if (trigger == int(Exchange::Identity))
+        const bool waiting = trigger == int(Exchange::Identity);
+        if (waiting)
             m_bootloader->setBootDelay(1000);
         const QString path = writeFile(QStringLiteral("image.enc"), withChecksum(smallImage()));
         QDialog dialog; // as the main window builds it
@@ -667,19 +614,19 @@ private slots:
                         || std::exchange(closeTried, true))
                         return;
                     if (escape) // reaches the dialog from the control with the focus
-                        QTest::keyClick(child<QPushButton>(*widget, "cancelButton"),
+                        QTest::keyClick(findControl<QPushButton>(widget, "cancelButton"),
                                         Qt::Key_Escape);
                     else
                         dialog.close();
                     stillOpen = dialog.isVisible() && widget->isBusy();
                 });
-        QTimer::singleShot(0, widget, [&] { clickUpload(*widget, path); });
+        QTimer::singleShot(0, widget, [&] { clickAndChoose(*widget, "uploadButton", path); });
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         QVERIFY(stillOpen); // when the close was tried
         QCOMPARE(dialog.findChild<FirmwareWidget *>(), widget);
         QVERIFY(!widget->isBusy());
-        QTEST(logOf(*widget).constLast(), "lastLine");
-        QTEST(m_bootloader->exitCommands(), "exitCommands");
+        QCOMPARE(logOf(*widget).constLast(), waiting ? CancelledWaiting : Cancelled);
+        QCOMPARE(m_bootloader->exitCommands(), waiting ? 0 : 1);
         QCOMPARE(controls(*widget), Idle);
     }
 };
