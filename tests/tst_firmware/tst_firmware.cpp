@@ -1,4 +1,4 @@
-#include "../support/FindControl.h"
+#include "FindControl.h"
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
 #include "FirmwareWidget.h"
