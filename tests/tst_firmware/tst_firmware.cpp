@@ -1,6 +1,6 @@
-#include "FindControl.h"
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
+#include "FindControl.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
 #include "VirtualSerialPair.h"
