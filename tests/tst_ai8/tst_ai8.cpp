@@ -120,8 +120,6 @@ private slots:
     {
         QTest::addColumn<Words>("registers"); // CH 2's type, ramp, multiplier, value; the rate
         QTest::addColumn<QString>("shown");   // CH 2's box, ramp, channel(), colour; the rate
-        QTest::newRow("235 / 10")
-            << Words{1, 500, 10, 235, 16} << "Pt100 0.00385|500 ms|on|°C|10|23.50|blue|16";
         QTest::newRow("0-20 mA keeps the multiplier read")
             << Words{2, 300, 37, 235, 475} << "0-20 mA (4-20 mA)|300 ms|on|mA|37|6.35|blue|475";
         QTest::newRow("-52 / 100") << Words{2, 0, 100, quint16(-52), 860}

@@ -57,9 +57,7 @@ class tst_Column : public QObject
                  .split(' '))
             bits += child(name)->isChecked() ? '1' : '0';
         const bool on = child("safePeriodCheck")->isEnabled();
-        if (child<QSpinBox>("safePeriodSpin")->isEnabled() != on)
-            return bits + '?';
-        return bits + (on ? '+' : '-');
+        return bits + (child<QSpinBox>("safePeriodSpin")->isEnabled() != on ? '?' : on ? '+' : '-');
     }
     // "function@address Kind": every such request meets the fault (code 4 for Exception).
     void arm(const QString &fault)
