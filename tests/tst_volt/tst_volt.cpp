@@ -116,17 +116,17 @@ private slots:
         const int none = int(DeviceSimulator::Fault::None);
         QTest::newRow("in range") << in << none
             << QStringList{"Pt100 0.00385", "19200", "Even", local}
-            << "1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
+            << "16@0=1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
         // Boxes without the value keep theirs; spin boxes and the grouped page clamp.
         QTest::newRow("off the lists")
             << Words{9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 248, 9, 7, 0, 0, 0}
             << none << QStringList{"Disabled", "115200", "Odd", "---"}
-            << "0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,6,2";
+            << "16@0=0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,6,2";
         // The client takes a reply of 20 registers for a failed read.
-        for (auto fault : {DeviceSimulator::Fault::ShortReply, DeviceSimulator::Fault::Exception})
-            QTest::addRow("fault %d", int(fault)) << in << int(fault)
-                << QStringList{"Disabled", "9600", "None", local}
-                << "0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
+        for (auto [row, fault] : {std::pair{"short reply", DeviceSimulator::Fault::ShortReply},
+                                  {"exception", DeviceSimulator::Fault::Exception}})
+            QTest::newRow(row) << in << int(fault) << QStringList{"Disabled", "9600", "None", local}
+                << "16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
     }
     void readAndWrite()
     {
@@ -146,8 +146,7 @@ private slots:
         QCOMPARE(enabledMap(), "11110000 11111111 11110000 1111");
         m_bench.clearRequests();
         m_plugin->writeToDevice();
-        QFETCH(QString, written);
-        QCOMPARE(m_bench.requests(), QStringList("16@0=" + written));
+        QTEST(m_bench.requests().join(' '), "written");
     }
 
     void readings_data()
