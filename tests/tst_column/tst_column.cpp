@@ -91,7 +91,6 @@ private slots:
         m_editor.reset();
         m_bench.client()->disconnect();
         m_bench.closeWindow();
-        m_bench.stop();
     }
 
     void read_data()

@@ -62,7 +62,6 @@ private slots:
         m_editor.reset();
         m_bench.closeWindow();
         m_bench.client()->disconnect();
-        m_bench.stop();
     }
 
     // Each block is read whatever became of the one before; reading never writes.
@@ -89,10 +88,9 @@ private slots:
         setFault(fault);
         m_plugin->readFromDevice();
         QStringList on;
-        for (int k = 1; k <= 40; ++k) {
+        for (int k = 1; k <= 40; ++k)
             if (child<QLabel>(QStringLiteral("input%1").arg(k))->styleSheet().contains("#00cc00"))
                 on << QString::number(k);
-        }
         QTEST(QStringList({on.join(','), QString::number(delay(1)->value()),
                            QString::number(delay(2)->value()), child("deviceAddressSpin")->text(),
                            child<QComboBox>("deviceBaudCombo")->currentText(),

@@ -81,7 +81,6 @@ private slots:
         m_editor.reset();
         m_bench.closeWindow();
         m_bench.client()->disconnect();
-        m_bench.stop();
     }
 
     void freshEditor()
