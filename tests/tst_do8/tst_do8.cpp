@@ -1,65 +1,39 @@
+#include "DeviceBench.h"
 #include "DevicePlugin.h"
-#include "DeviceSettingsPage.h"
 #include "DeviceSimulator.h"
+#include "FindControl.h"
 #include "ModbusClient.h"
 #include "OutputModuleModel.h"
-#include "VirtualSerialPair.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QPluginLoader>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QtTest>
 
 #include <memory>
 
-using Requests = QList<SimulatedRequest>;
+using L = QStringList;
 using Words = QList<quint16>;
-
-namespace QTest {
-template<>
-char *toString(const SimulatedRequest &r)
-{
-    QString text;
-    QDebug(&text) << "function" << r.function << "at" << r.address << r.count << r.values;
-    return toString(text);
-}
-} // namespace QTest
-
-namespace {
-SimulatedRequest rd(quint16 at, quint16 n) { return {QModbusPdu::ReadHoldingRegisters, at, n, {}}; }
-SimulatedRequest wr(quint16 at, const Words &v)
-{
-    const int function = v.size() == 1 ? QModbusPdu::WriteSingleRegister
-                                       : QModbusPdu::WriteMultipleRegisters;
-    return {function, at, quint16(v.size()), v};
-}
-} // namespace
 
 class tst_Do8 : public QObject
 {
     Q_OBJECT
 
+    DeviceBench m_bench;
     DevicePlugin *m_plugin = nullptr;
-    VirtualSerialPair m_pair;
-    std::unique_ptr<DeviceSimulator> m_device;
-    std::unique_ptr<OutputModuleModel> m_model;
-    ModbusClient m_client;
     std::unique_ptr<QWidget> m_editor;
 
-    void createEditor() { m_editor.reset(m_plugin->createWidget(&m_client, nullptr)); }
+    DeviceSimulator *device() const { return m_bench.device(); }
+    ModbusClient *client() const { return m_bench.client(); }
+    void createEditor() { m_editor.reset(m_plugin->createWidget(client(), nullptr)); }
     void setRegisters(int start, const Words &values)
     {
         for (int i = 0; i < values.size(); ++i)
-            m_device->setHoldingRegister(start + i, values.at(i));
+            device()->setHoldingRegister(start + i, values.at(i));
     }
     template<typename T = QAbstractButton>
-    T *child(const QString &name, QWidget *editor = nullptr)
-    {
-        T *found = (editor ? editor : m_editor.get())->findChild<T *>(name);
-        return found ? found : (qFatal("no control %s", qPrintable(name)), nullptr);
-    }
+    T *child(const QString &name) { return findControl<T>(m_editor.get(), name); }
     QAbstractButton *relay(int n) { return child(QStringLiteral("out%1").arg(n)); }
     // Bit n-1 set when <prefix>n is checked: "out" relay buttons, "safe" safe-state boxes.
     quint16 shown(const char *prefix)
@@ -73,48 +47,40 @@ class tst_Do8 : public QObject
 private slots:
     void initTestCase()
     {
-        QPluginLoader loader(QStringLiteral(TAVROLIX_PLUGIN_DIR "/devplugin_do8"));
-        QVERIFY2(loader.instance(), qPrintable(loader.errorString()));
-        m_plugin = qobject_cast<DevicePlugin *>(loader.instance()); // by the interface id
-        QVERIFY(m_plugin);
-        QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
+        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), "devplugin_do8");
+        QVERIFY2(m_plugin, qPrintable(m_bench.errorString())); // by the interface id
+        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
     }
     // A freshly powered-up output module with factory settings: node 1, 9600 8N1.
     void init()
     {
-        m_device = std::make_unique<DeviceSimulator>();
-        m_model = std::make_unique<OutputModuleModel>();
-        m_model->attach(m_device.get());
-        QVERIFY(m_device->start(m_pair.devicePath()));
-        QVERIFY2(m_client.connect(m_pair.clientPath(), 9600, 'N', 8, 1, 1),
-                 qPrintable(m_client.lastError()));
+        QVERIFY(m_bench.start(std::make_unique<OutputModuleModel>()));
+        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
     }
     void cleanup()
     {
         m_editor.reset();
-        m_client.disconnect();
+        client()->disconnect();
     }
 
     // First, while no editor exists: reading and writing must not touch the device.
     void identity()
     {
         QCOMPARE(m_plugin->signature(), quint16(4));
-        QCOMPARE(m_plugin->deviceName(), QStringLiteral("outputModuleDO8"));
-        QCOMPARE(m_plugin->description(), QStringLiteral("8 relay digital outputs"));
         m_plugin->readFromDevice();
         m_plugin->writeToDevice();
-        QCOMPARE(m_device->requests(), Requests());
+        QCOMPARE(m_bench.requests(), L());
     }
 
     void readShowsDevice_data()
     {
         QTest::addColumn<Words>("registers"); // 0, then 100-105
         QTest::addColumn<Words>("shown");     // relays, safe mask, address, timeout
-        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<L>("boxes");
         QTest::newRow("in range") << Words{0xA5, 5, 65535, 0xF0, 0, 3, 1}
-                                  << Words{0xA5, 0xF0, 5, 65535} << QStringList{"19200", "Even"};
+                                  << Words{0xA5, 0xF0, 5, 65535} << L{"19200", "Even"};
         QTest::newRow("out of range") << Words{0xFF00, 248, 0, 0xFF0F, 0, 9, 7}
-                                      << Words{0, 0x0F, 247, 1} << QStringList{"", ""};
+                                      << Words{0, 0x0F, 247, 1} << L{"", ""};
     }
     void readShowsDevice()
     {
@@ -124,12 +90,12 @@ private slots:
         createEditor();
         m_plugin->readFromDevice();
         // Showing what was read must not write it back.
-        QCOMPARE(m_device->requests(), (Requests{rd(0, 1), rd(100, 6)}));
+        QCOMPARE(m_bench.requests(), (L{"3@0x1", "3@100x6"}));
         QTEST((Words{shown("out"), shown("safe"),
                      quint16(child<QSpinBox>("deviceAddressSpin")->value()),
                      quint16(child<QSpinBox>("timeoutSpin")->value())}), "shown");
-        QTEST((QStringList{child<QComboBox>("deviceBaudCombo")->currentText(),
-                           child<QComboBox>("deviceParityCombo")->currentText()}), "boxes");
+        QTEST((L{child<QComboBox>("deviceBaudCombo")->currentText(),
+                 child<QComboBox>("deviceParityCombo")->currentText()}), "boxes");
     }
 
     // Locked until the relay register was read, then every click writes the mask at once.
@@ -137,36 +103,35 @@ private slots:
     {
         setRegisters(0, {0xFF80});
         setRegisters(101, {9});
-        const std::unique_ptr<QWidget> first(m_plugin->createWidget(&m_client, nullptr));
+        const std::unique_ptr<QWidget> first(m_plugin->createWidget(client(), nullptr));
         createEditor(); // the editor made last is the one read
-        const quint64 failures = m_client.failureCount();
-        m_device->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        const quint64 failures = client()->failureCount();
+        device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
         m_plugin->readFromDevice();
         // The failed relay read is counted; the settings block is read all the same.
-        QCOMPARE(m_client.failureCount(), failures + 1);
-        QVERIFY(!m_client.lastError().isEmpty());
-        QCOMPARE(m_device->requests(), (Requests{rd(0, 1), rd(100, 6)}));
+        QCOMPARE(client()->failureCount(), failures + 1);
+        QVERIFY(!client()->lastError().isEmpty());
+        QCOMPARE(m_bench.requests(), (L{"3@0x1", "3@100x6"}));
         QCOMPARE(child<QSpinBox>("timeoutSpin")->value(), 9);
         // A relay switched now would switch off the relays that are on but not shown.
-        m_device->clearRequests();
+        m_bench.clearRequests();
         for (int n = 1; n <= 8; ++n)
             QVERIFY(!relay(n)->isEnabled());
         relay(2)->setChecked(true);
-        QCOMPARE(m_device->requests(), Requests());
+        QCOMPARE(m_bench.requests(), L());
 
         m_plugin->readFromDevice();
         QVERIFY(relay(1)->isEnabled());
         QCOMPARE(shown("out"), quint16(0x80));
-        QVERIFY(!child(QStringLiteral("out8"), first.get())->isChecked());
-        m_device->clearRequests();
+        QVERIFY(!findControl<QAbstractButton>(first.get(), "out8")->isChecked());
+        m_bench.clearRequests();
         relay(2)->click(); // on beside OUT8; the upper byte is not sent
         relay(8)->click();
-        QCOMPARE(m_device->requests(), (Requests{wr(0, {0x82}), wr(0, {0x02})}));
-        QCOMPARE(m_device->holdingRegister(0), quint16(0x02));
+        QCOMPARE(m_bench.requests(), (L{"6@0=130", "6@0=2"}));
+        QCOMPARE(device()->holdingRegister(0), quint16(0x02));
         // A relay the device refused to switch goes back to what the device has.
-        m_device->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
         relay(5)->click();
-        QVERIFY(!relay(5)->isChecked());
         QCOMPARE(shown("out"), quint16(0x02));
     }
 
@@ -176,8 +141,7 @@ private slots:
         createEditor();
         child("safe3")->click();
         child<QSpinBox>("timeoutSpin")->setValue(7);
-        QCOMPARE(m_device->requests(),
-                 (Requests{wr(101, {3}), wr(102, {0x04}), wr(101, {7}), wr(102, {0x04})}));
+        QCOMPARE(m_bench.requests(), (L{"6@101=3", "6@102=4", "6@101=7", "6@102=4"}));
     }
 
     // Save to Flash: write everything, then the save command.
@@ -185,13 +149,12 @@ private slots:
     {
         QTest::addColumn<Words>("block"); // registers 100-105, read first unless empty
         QTest::addColumn<int>("pickedBaud"); // -1: the box is left alone
-        QTest::addColumn<Requests>("expected");
+        QTest::addColumn<L>("expected");
         const Words odd = {5, 20, 0x0F, 0, 9, 5}; // baud rate and parity off the lists
-        const Requests kept = {wr(100, {5, 20}), wr(102, {0x0F}), wr(104, {9, 5})};
-        QTest::newRow("never read")
-            << Words{} << -1 << Requests{wr(100, {1, 3}), wr(102, {0}), wr(104, {2, 0})};
-        QTest::newRow("raw values kept") << odd << -1 << kept;
-        QTest::newRow("rate picked") << odd << 4 << Requests{kept[0], kept[1], wr(104, {4, 5})};
+        QTest::newRow("never read") << Words{} << -1 << L{"16@100=1,3", "6@102=0", "16@104=2,0"};
+        QTest::newRow("raw values kept")
+            << odd << -1 << L{"16@100=5,20", "6@102=15", "16@104=9,5"};
+        QTest::newRow("rate picked") << odd << 4 << L{"16@100=5,20", "6@102=15", "16@104=4,5"};
     }
     void writeAndSave()
     {
@@ -204,31 +167,19 @@ private slots:
         if (pickedBaud >= 0)
             child<QComboBox>("deviceBaudCombo")->setCurrentIndex(pickedBaud);
         // The session saves only if the write left the client's failure count alone.
-        const quint64 failures = m_client.failureCount();
-        m_device->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        const quint64 failures = client()->failureCount();
+        device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
         m_plugin->writeToDevice();
-        QCOMPARE(m_client.failureCount(), failures + 1);
-        QVERIFY(!m_client.lastError().isEmpty());
-        m_device->clearRequests();
+        QCOMPARE(client()->failureCount(), failures + 1);
+        QVERIFY(!client()->lastError().isEmpty());
+        m_bench.clearRequests();
         m_plugin->writeToDevice();
-        QCOMPARE(m_client.failureCount(), failures + 1);
-        QFETCH(Requests, expected);
-        QCOMPARE(m_device->requests(), expected);
-        QSignalSpy saved(m_device.get(), &DeviceSimulator::saveCommandReceived);
-        const quint16 saveRegister = m_plugin->saveRegisterAddress();
-        QVERIFY(m_client.writeRegister(saveRegister, DeviceSimulator::SaveCommand));
+        QCOMPARE(client()->failureCount(), failures + 1);
+        QTEST(m_bench.requests(), "expected");
+        QSignalSpy saved(device(), &DeviceSimulator::saveCommandReceived);
+        QVERIFY(client()->writeRegister(m_plugin->saveRegisterAddress(),
+                                        DeviceSimulator::SaveCommand));
         QCOMPARE(saved.count(), 1);
-    }
-
-    // For devices that keep their own rate list: the nearest entry, written as its position.
-    void groupedPage()
-    {
-        DeviceSettingsPage page(DeviceSettingsPage::Form::Grouped, "tst_Do8");
-        page.showDeviceValues(248, 9, 7);
-        QCOMPARE(page.baudCombo()->currentText(), QStringLiteral("115200"));
-        QCOMPARE(page.parityCombo()->currentText(), QStringLiteral("Odd"));
-        QCOMPARE((Words{page.addressValue(), page.baudIndexValue(), page.parityValue()}),
-                 (Words{247, 6, 2}));
     }
 };
 
