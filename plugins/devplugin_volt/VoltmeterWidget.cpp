@@ -410,7 +410,7 @@ void VoltmeterWidget::onPollTimerTimeout()
         return;
     m_pollWaiting = false;
     if (!read) {
-            m_sinceFailedPoll.start();
+        m_sinceFailedPoll.start();
         return; // the labels keep their last text
     }
     m_sinceFailedPoll.invalidate();
