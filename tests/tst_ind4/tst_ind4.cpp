@@ -220,19 +220,30 @@ private slots:
 
     // The running monitor fills the labels; stopped while a tick waits for the device, it
     // shows "---", sends no string and asks nothing more.
+    // Stopped while a tick's read waits: the tick is given up, neither the labels nor the
+    // string change after the stop.
+    void monitorStop_data()
+    {
+        QTest::addColumn<QString>("stoppedIn");
+        QTest::addColumn<QStringList>("requests");
+        QTest::newRow("types read") << "3@5" << QStringList{"3@5x4"};
+        QTest::newRow("values read") << "4@8" << QStringList{"3@5x4", "4@8x4"};
+    }
     void monitorStop()
     {
+        QFETCH(QString, stoppedIn);
+        QFETCH(QStringList, requests);
         auto *button = child<QPushButton>("monitorButton");
         button->click();
         QTRY_VERIFY(labels().constFirst() != "---" && m_bench.client()->pendingWaits() == 0);
         device()->clearRequests();
-        onRequest("4@8", DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
-        QTRY_COMPARE(m_bench.requests().size(), 2);
+        onRequest(stoppedIn, DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
+        QTRY_COMPARE(m_bench.requests().size(), requests.size());
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         QCOMPARE(labels(), QStringList(4, "---"));
-        QSignalSpy requests(device(), &DeviceSimulator::requestReceived);
-        QVERIFY(!requests.wait(400));
-        QCOMPARE(m_bench.requests(), (QStringList{"3@5x4", "4@8x4"}));
+        QSignalSpy received(device(), &DeviceSimulator::requestReceived);
+        QVERIFY(!received.wait(400));
+        QCOMPARE(m_bench.requests(), requests);
     }
 
     // A device that stops answering under a running monitor: the event loop goes on, never
