@@ -161,6 +161,17 @@ private slots:
         QCOMPARE(m_bench.requests(), QStringList());
     }
 
+    // A tick that falls into another request's wait is skipped, not queued behind it.
+    void tickDuringAnotherWait()
+    {
+        m_editor->findChild<QTimer *>()->setInterval(100);
+        child<QCheckBox>("autoRefreshCheck")->setChecked(true);
+        device()->setFault(DeviceSimulator::Fault::Delay, 400, 1);
+        m_bench.clearRequests();
+        delay(1)->setValue(250); // the reply comes after some ticks, before the time-out
+        QCOMPARE(m_bench.requests(), QStringList{"6@12=250"});
+    }
+
     // A device that falls silent while the page refreshes: the window stays usable, the
     // live reads never nest or queue up, and the page can go away even while one waits.
     void silentDevice()
