@@ -377,14 +377,8 @@ void MainWindow::onConnect()
     QCoreApplication::processEvents();
 
     if (!m_client->connect(port.location, baud, parity, 8, 1, node)) {
-        // The client's text carries its own (untranslated) "Connection failed: "
-        // prefix; the log line brings the prefix in the user's language.
-        const QString clientPrefix =
-            QCoreApplication::translate("ModbusClient", "Connection failed: %1").arg(QString());
-        QString reason = m_client->lastError();
-        if (reason.startsWith(clientPrefix))
-            reason.remove(0, clientPrefix.size());
-        appendLog(str(Str::ConnectionFailed).arg(reason));
+        // The log line brings its own "Connection failed" in the user's language.
+        appendLog(str(Str::ConnectionFailed).arg(m_client->lastErrorReason()));
         setStatus(str(Str::StatusDisconnected), disconnectedStyle);
         QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
         return;

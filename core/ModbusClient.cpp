@@ -89,12 +89,14 @@ bool ModbusClient::connect(const QString &portName, int baudRate, char parity, i
     if (m_modbus->connectDevice()) {
         m_connected = true;
         m_lastError.clear();
+        m_lastReason.clear();
         m_mutex.unlock();
         emit connected();
         return true;
     }
 
-    m_lastError = tr("Connection failed: %1").arg(m_modbus->errorString());
+    m_lastReason = m_modbus->errorString();
+    m_lastError = tr("Connection failed: %1").arg(m_lastReason);
     delete std::exchange(m_modbus, nullptr);
     m_mutex.unlock();
     return false;
@@ -126,6 +128,7 @@ void ModbusClient::setSlaveAddress(int address)
 void ModbusClient::fail(const QString &error)
 {
     m_lastError = error;
+    m_lastReason = error;
     ++m_failureCount;
 }
 

@@ -28,12 +28,18 @@ public:
     void setSlaveAddress(int address);
     bool isConnected() const { return m_connected; }
     QString lastError() const { return m_lastError; }
+    // The reason of the last failure without the client's own wording around it: for a
+    // failed connect the port's error text alone, otherwise the same as lastError().
+    QString lastErrorReason() const { return m_lastReason; }
     // Failed requests since construction. Callers that cannot see the individual
     // results of a sequence (a plug-in's writeToDevice) compare it before and after.
     quint64 failureCount() const { return m_failureCount; }
     // Requests whose callers are waiting right now, nested waits included. Code that
     // must not pull an object from under a waiting caller checks it.
     int pendingWaits() const { return m_pendingWaits; }
+    // True while a request would not go out at once: a caller waits for its reply, or
+    // the line is kept quiet after an abandoned request. Periodic callers skip then.
+    bool isBusy() const { return m_pendingWaits > 0; }
 
     // Device baud rates; devices store their own rate as an index into this list.
     static const QList<int> &baudRates();
@@ -76,6 +82,7 @@ private:
     bool m_connected = false;
     int m_slaveAddress = 1;
     QString m_lastError;
+    QString m_lastReason;
     QMutex m_mutex;
     const int m_timeout = 500;
     quint64 m_failureCount = 0;

@@ -78,7 +78,6 @@ void PluginManager::loadPluginsFromDir(const QString &path)
         }
 
         m_plugins.insert(sig, plugin);
-        m_pluginObjects.append(root);
         qDebug() << "Loaded plugin:" << plugin->deviceName() << "signature:" << sig;
         emit pluginLoaded(plugin);
     }

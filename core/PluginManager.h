@@ -36,5 +36,4 @@ signals:
 
 private:
     QMap<quint16, DevicePlugin *> m_plugins;
-    QList<QObject *> m_pluginObjects;
 };
