@@ -16,6 +16,8 @@ namespace {
 
 // The guard gives the toolkit's first attempt its 500 ms and a little more for the retry.
 constexpr int GuardMarginMs = 200;
+// A line that never goes quiet (another master, noise) fails the request after this long.
+constexpr int MaxSettleMs = 3000;
 
 // Largest value counts a Modbus frame can carry; anything beyond would put an
 // illegal frame on a shared bus.
@@ -52,6 +54,7 @@ QSerialPort::Parity toSerialParity(char parity)
 ModbusClient::ModbusClient(QObject *parent)
     : QObject(parent)
 {
+    m_clock.start();
 }
 
 ModbusClient::~ModbusClient()
@@ -86,7 +89,15 @@ bool ModbusClient::connect(const QString &portName, int baudRate, char parity, i
     m_modbus->setNumberOfRetries(1);
     m_slaveAddress = slaveAddress;
 
+    m_abandoned.clear();
+    m_quietNeededMs = 0;
     if (m_modbus->connectDevice()) {
+        // Every byte that arrives counts as activity on the line, also the ones the
+        // toolkit drops because no request waits for them.
+        if (QIODevice *port = m_modbus->device()) {
+            QObject::connect(port, &QIODevice::readyRead, this,
+                             &ModbusClient::noteLineActivity);
+        }
         m_connected = true;
         m_lastError.clear();
         m_lastReason.clear();
@@ -130,6 +141,117 @@ void ModbusClient::fail(const QString &error)
     m_lastError = error;
     m_lastReason = error;
     ++m_failureCount;
+    emit errorOccurred(error);
+}
+
+void ModbusClient::refuseReply()
+{
+    fail(tr("Invalid reply"));
+    // The answer to this request may still be on its way, and would be taken for the
+    // next one: the line has to go quiet first.
+    m_quietNeededMs = qMax(m_quietNeededMs, m_timeout);
+    noteLineActivity();
+}
+
+void ModbusClient::noteLineActivity()
+{
+    m_lastActivityMs = m_clock.elapsed();
+}
+
+bool ModbusClient::lineSettling() const
+{
+    for (const Abandoned &entry : m_abandoned) {
+        if (entry.reply && !entry.reply->isFinished() && m_clock.elapsed() < entry.deadlineMs)
+            return true;
+    }
+    return m_quietNeededMs > 0 && m_clock.elapsed() - m_lastActivityMs < m_quietNeededMs;
+}
+
+bool ModbusClient::isBusy() const
+{
+    return m_pendingWaits > 0 || (m_connected && lineSettling());
+}
+
+bool ModbusClient::waitForQuietLine()
+{
+    const QPointer<ModbusClient> self(this);
+    const qint64 giveUpAt = m_clock.elapsed() + MaxSettleMs;
+    while (lineSettling()) {
+        if (m_clock.elapsed() >= giveUpAt) {
+            fail(tr("Timeout"));
+            return false;
+        }
+        QEventLoop loop;
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(this, &ModbusClient::disconnected, &loop, &QEventLoop::quit);
+        qint64 waitMs = m_quietNeededMs - (m_clock.elapsed() - m_lastActivityMs);
+        for (const Abandoned &entry : std::as_const(m_abandoned)) {
+            if (entry.reply && !entry.reply->isFinished()) {
+                QObject::connect(entry.reply, &QModbusReply::finished, &loop, &QEventLoop::quit);
+                waitMs = qMax(waitMs, entry.deadlineMs - m_clock.elapsed());
+            }
+        }
+        timer.start(int(qBound<qint64>(1, waitMs, qint64(MaxSettleMs))));
+        ++m_pendingWaits;
+        loop.exec();
+        if (!self)
+            return false;
+        if (--m_pendingWaits == 0)
+            emit waitsFinished();
+        if (!m_connected) {
+            fail(tr("Not connected"));
+            return false;
+        }
+    }
+    m_abandoned.clear();
+    m_quietNeededMs = 0;
+    return true;
+}
+
+QString ModbusClient::replyErrorText(const QModbusReply *reply) const
+{
+    const QModbusResponse response = reply->rawResult();
+    if (reply->error() != QModbusDevice::ProtocolError || !response.isException())
+        return reply->errorString();
+
+    const int code = response.exceptionCode();
+    QString name;
+    switch (code) {
+    case QModbusExceptionResponse::IllegalFunction:
+        name = tr("illegal function");
+        break;
+    case QModbusExceptionResponse::IllegalDataAddress:
+        name = tr("illegal data address");
+        break;
+    case QModbusExceptionResponse::IllegalDataValue:
+        name = tr("illegal data value");
+        break;
+    case QModbusExceptionResponse::ServerDeviceFailure:
+        name = tr("server device failure");
+        break;
+    case QModbusExceptionResponse::Acknowledge:
+        name = tr("acknowledge");
+        break;
+    case QModbusExceptionResponse::ServerDeviceBusy:
+        name = tr("server device busy");
+        break;
+    case QModbusExceptionResponse::MemoryParityError:
+        name = tr("memory parity error");
+        break;
+    case QModbusExceptionResponse::GatewayPathUnavailable:
+        name = tr("gateway path unavailable");
+        break;
+    case QModbusExceptionResponse::GatewayTargetDeviceFailedToRespond:
+        name = tr("gateway target device failed to respond");
+        break;
+    default:
+        name = tr("unknown exception");
+        break;
+    }
+    //: %1 is the exception code the device sent, %2 its name
+    return tr("Modbus exception %1 (%2)").arg(code).arg(name);
 }
 
 bool ModbusClient::waitForReply(QModbusReply *reply)
@@ -165,13 +287,19 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
     }
     if (!reply->isFinished()) {
         // The toolkit still holds the reply and would crash on a late response if
-        // it were deleted now: release it only once the toolkit is done with it.
+        // it were deleted now: release it only once the toolkit is done with it. Until
+        // then, and for a while after, the device may still answer it; the next
+        // request waits for that (see waitForQuietLine()).
         QObject::connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+        QObject::connect(reply, &QModbusReply::finished, this, &ModbusClient::noteLineActivity);
+        m_abandoned.append({reply, m_clock.elapsed() + 2 * m_timeout});
+        m_quietNeededMs = qMax(m_quietNeededMs, m_timeout);
+        noteLineActivity();
         fail(tr("Timeout"));
         return false;
     }
     if (reply->error() != QModbusDevice::NoError) {
-        fail(reply->errorString());
+        fail(replyErrorText(reply));
         reply->deleteLater();
         return false;
     }
@@ -180,20 +308,35 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
 
 bool ModbusClient::transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result)
 {
+    // Failures are raised outside the lock: listeners of errorOccurred may call in.
+    QString error;
+    {
+        QMutexLocker lock(&m_mutex);
+        const qsizetype count = unit.valueCount();
+        if (!m_connected || !m_modbus)
+            error = tr("Not connected");
+        else if (count == 0 || count > maxCount(unit.registerType(), isWrite))
+            error = tr("Invalid reply");
+    }
+    if (!error.isEmpty()) {
+        fail(error);
+        return false;
+    }
+    if (!waitForQuietLine())
+        return false;
+
+    // The connection may have changed hands while the line settled.
     QModbusReply *reply = nullptr;
     {
         QMutexLocker lock(&m_mutex);
-        if (!m_connected || !m_modbus) {
-            fail(tr("Not connected"));
-            return false;
+        if (m_modbus) {
+            reply = isWrite ? m_modbus->sendWriteRequest(unit, m_slaveAddress)
+                            : m_modbus->sendReadRequest(unit, m_slaveAddress);
         }
-        const qsizetype count = unit.valueCount();
-        if (count == 0 || count > maxCount(unit.registerType(), isWrite)) {
-            fail(tr("Invalid reply"));
-            return false;
-        }
-        reply = isWrite ? m_modbus->sendWriteRequest(unit, m_slaveAddress)
-                        : m_modbus->sendReadRequest(unit, m_slaveAddress);
+    }
+    if (!m_connected) {
+        fail(tr("Not connected"));
+        return false;
     }
 
     if (!waitForReply(reply))
@@ -215,7 +358,7 @@ bool ModbusClient::readWords(int registerType, quint16 start, quint16 count,
     // A device never answers with another count: such a reply is a late answer to
     // an earlier request or a broken device, and its values must not be taken.
     if (answer.valueCount() != count) {
-        fail(tr("Invalid reply"));
+        refuseReply();
         return false;
     }
     values = answer.values();
@@ -232,7 +375,7 @@ bool ModbusClient::readBits(int registerType, quint16 start, quint16 count, QLis
     // Bits arrive padded to whole bytes, so up to seven values more than asked for
     // are normal; a whole byte more is a reply to some other request.
     if (answer.valueCount() < count || answer.valueCount() >= count + 8) {
-        fail(tr("Invalid reply"));
+        refuseReply();
         return false;
     }
     QList<bool> bits;
@@ -250,10 +393,19 @@ bool ModbusClient::write(const QModbusDataUnit &unit)
         return false;
 
     // The toolkit matches replies by function code only; the echoed address and
-    // count tell a late reply to an earlier write from the answer to this one.
-    if (answer.startAddress() != unit.startAddress()
-        || answer.valueCount() != unit.valueCount()) {
-        fail(tr("Invalid reply"));
+    // count, and for a single write its value, tell a late reply to an earlier write
+    // from the answer to this one.
+    bool echoed = answer.startAddress() == unit.startAddress()
+                  && answer.valueCount() == unit.valueCount();
+    if (echoed && unit.valueCount() == 1) {
+        // A single coil comes back as 0xFF00 or 0x0000, a register as itself.
+        const quint16 sent = unit.value(0);
+        const quint16 back = answer.value(0);
+        echoed = unit.registerType() == QModbusDataUnit::Coils ? (back != 0) == (sent != 0)
+                                                               : back == sent;
+    }
+    if (!echoed) {
+        refuseReply();
         return false;
     }
     return true;

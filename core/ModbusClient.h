@@ -2,8 +2,10 @@
 
 #include "TavrolixCoreExport.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
+#include <QPointer>
 #include <QObject>
 #include <QString>
 
@@ -39,7 +41,7 @@ public:
     int pendingWaits() const { return m_pendingWaits; }
     // True while a request would not go out at once: a caller waits for its reply, or
     // the line is kept quiet after an abandoned request. Periodic callers skip then.
-    bool isBusy() const { return m_pendingWaits > 0; }
+    bool isBusy() const;
 
     // Device baud rates; devices store their own rate as an index into this list.
     static const QList<int> &baudRates();
@@ -67,7 +69,7 @@ signals:
     void connected();
     void disconnected();
     void errorOccurred(const QString &error);
-    // The last waiting caller got its answer; emitted before that caller goes on.
+    // No caller waits any more; emitted before the last one goes on.
     void waitsFinished();
 
 private:
@@ -77,6 +79,16 @@ private:
     // Sends the unit and waits; on true *result holds the reply's data unit.
     bool transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result);
     void fail(const QString &error);
+    // Fails the request for a reply that cannot be its answer, and keeps the line quiet
+    // long enough for whatever else is on its way to be dropped unread.
+    void refuseReply();
+    QString replyErrorText(const QModbusReply *reply) const;
+    // Holds the next request back while the toolkit may still be answered for one the
+    // guard gave up on, and until the line has been quiet since. False when the
+    // connection went away meanwhile or the line never went quiet.
+    bool waitForQuietLine();
+    bool lineSettling() const;
+    void noteLineActivity();
 
     QModbusRtuSerialClient *m_modbus = nullptr;
     bool m_connected = false;
@@ -87,4 +99,15 @@ private:
     const int m_timeout = 500;
     quint64 m_failureCount = 0;
     int m_pendingWaits = 0;
+
+    struct Abandoned
+    {
+        QPointer<QModbusReply> reply;
+        qint64 deadlineMs; // by then the toolkit has given up on it, or never will
+    };
+    QList<Abandoned> m_abandoned;
+    QElapsedTimer m_clock;
+    // The line must have been quiet this long since m_lastActivityMs before a request goes out.
+    int m_quietNeededMs = 0;
+    qint64 m_lastActivityMs = 0;
 };

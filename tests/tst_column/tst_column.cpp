@@ -174,10 +174,11 @@ private slots:
         QTest::newRow("slave mode times out")
             << true << "5@0 NoReply" << "Failed to enable slave mode: Timeout";
         QTest::newRow("slave mode refused")
-            << true << "5@0 Exception" << "Failed to enable slave mode: Modbus Exception Response.";
+            << true << "5@0 Exception"
+            << "Failed to enable slave mode: Modbus exception 4 (server device failure)";
         QTest::newRow("values refused")
             << false << "16@5 Exception"
-            << "Failed to apply test values: Modbus Exception Response.";
+            << "Failed to apply test values: Modbus exception 4 (server device failure)";
     }
     void slaveTest()
     {

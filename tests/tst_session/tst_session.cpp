@@ -113,7 +113,7 @@ private slots:
         // Flashing after a failed write would store half-written settings.
         QTest::newRow("save after a failed write")
             << save << "6@102 Exception 4 1" << "" << connected
-            << L{confirm, "Error|Modbus Exception Response.|Critical"} << inSession << writes;
+            << L{confirm, "Error|Modbus exception 4 (server device failure)|Critical"} << inSession << writes;
         QTest::newRow("disconnect during save")
             << save << "16@100 Delay 300 1" << "1|1" << connected + L{"Disconnected"}
             << L{confirm, "Error|Not connected|Critical"} << closed << L{"16@100=1,3"};

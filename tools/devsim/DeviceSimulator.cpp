@@ -51,6 +51,7 @@ DeviceSimulator::DeviceSimulator(QObject *parent)
     : QModbusRtuSerialServer(parent)
 {
     qRegisterMetaType<SimulatedRequest>();
+    m_clock.start();
     // The server writes its replies through this port; held-back replies use it too.
     m_port = findChild<QSerialPort *>();
     setRegisterCounts(DefaultCount, DefaultCount, DefaultCount, DefaultCount);
@@ -164,6 +165,7 @@ void DeviceSimulator::clearFault()
 {
     setFault(Fault::None);
     ++m_heldGeneration;
+    m_busyUntilMs = 0;
 }
 
 DeviceSimulator::Fault DeviceSimulator::takeFault(int *parameter)
@@ -181,8 +183,13 @@ QModbusResponse DeviceSimulator::processRequest(const QModbusPdu &request)
     m_requests.append(logged);
     emit requestReceived(logged);
 
+    // A device busy with an earlier request hears nothing, or answers once it is done.
+    const qint64 busyForMs = m_busyUntilMs - m_clock.elapsed();
+    const bool busy = busyForMs > 0;
+    if (busy && !m_busyQueues)
+        return QModbusResponse();
     int parameter = 0;
-    const Fault fault = takeFault(&parameter);
+    const Fault fault = busy ? Fault::None : takeFault(&parameter);
     if (fault == Fault::NoReply)
         return QModbusResponse(); // the server sends nothing for an invalid response
     if (fault == Fault::Exception) {
@@ -211,8 +218,18 @@ QModbusResponse DeviceSimulator::processRequest(const QModbusPdu &request)
         response = resized(request, response, -1);
     else if (fault == Fault::LongReply)
         response = resized(request, response, +1);
+    else if (fault == Fault::WrongEcho)
+        response = wrongEcho(response);
 
     int delayMs = fault == Fault::Delay ? parameter : 0;
+    if (fault == Fault::Busy || fault == Fault::BusyQueues) {
+        delayMs = parameter;
+        m_busyUntilMs = m_clock.elapsed() + parameter;
+        m_busyQueues = fault == Fault::BusyQueues;
+    } else if (busy) {
+        delayMs = int(busyForMs);
+        ++m_busyUntilMs; // the replies leave in the order of their requests
+    }
     if (m_lineTiming)
         delayMs += wireTimeMs(int(request.size()) + 3, int(response.size()) + 3);
     const bool corruptCrc = fault == Fault::BadCrc;
@@ -244,6 +261,30 @@ QModbusResponse DeviceSimulator::resized(const QModbusPdu &request,
         data.append('\0');
     }
     return QModbusResponse(response.functionCode(), data);
+}
+
+QModbusResponse DeviceSimulator::wrongEcho(const QModbusResponse &response)
+{
+    quint16 address = 0;
+    quint16 second = 0;
+    if (response.isException() || response.dataSize() != 4)
+        return response;
+    response.decodeData(&address, &second);
+    switch (response.functionCode()) {
+    case QModbusPdu::WriteSingleCoil:
+        second ^= 0xFF00; // on becomes off and off on
+        break;
+    case QModbusPdu::WriteSingleRegister:
+        second = quint16(~second);
+        break;
+    case QModbusPdu::WriteMultipleCoils:
+    case QModbusPdu::WriteMultipleRegisters:
+        ++address;
+        break;
+    default:
+        return response;
+    }
+    return QModbusResponse(response.functionCode(), address, second);
 }
 
 int DeviceSimulator::wireTimeMs(int requestBytes, int replyBytes)

@@ -2,6 +2,7 @@
 
 #include "SimulatedRequest.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QModbusRtuSerialServer>
 #include <QPointer>
@@ -27,6 +28,9 @@ public:
         ShortReply, // reads: one value (register or byte of bits) less than asked
         LongReply,  // reads: one value more than asked
         BadCrc,     // the reply's checksum is broken
+        Busy,       // the reply leaves after `parameter` ms; requests meanwhile go unheard
+        BusyQueues, // as Busy, but requests meanwhile are answered in turn right after
+        WrongEcho,  // writes: the echo names another value (single) or start (multiple)
     };
     Q_ENUM(Fault)
 
@@ -86,6 +90,7 @@ private:
     Fault takeFault(int *parameter);
     QModbusResponse resized(const QModbusPdu &request, const QModbusResponse &response,
                             int delta) const;
+    static QModbusResponse wrongEcho(const QModbusResponse &response);
     int wireTimeMs(int requestBytes, int replyBytes);
     void sendLater(const QModbusResponse &response, int delayMs, bool corruptCrc);
     void writeFrame(const QModbusResponse &response, bool corruptCrc);
@@ -101,4 +106,7 @@ private:
     bool m_lineTiming = false;
     double m_timingCarry = 0;
     int m_heldGeneration = 0;
+    QElapsedTimer m_clock;
+    qint64 m_busyUntilMs = 0;
+    bool m_busyQueues = false;
 };
