@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -216,40 +217,24 @@ QString ModbusClient::replyErrorText(const QModbusReply *reply) const
     if (reply->error() != QModbusDevice::ProtocolError || !response.isException())
         return reply->errorString();
 
+    // The names the Modbus application protocol gives the exception codes.
+    static const char *const names[] = {
+        nullptr,
+        QT_TR_NOOP("illegal function"),
+        QT_TR_NOOP("illegal data address"),
+        QT_TR_NOOP("illegal data value"),
+        QT_TR_NOOP("server device failure"),
+        QT_TR_NOOP("acknowledge"),
+        QT_TR_NOOP("server device busy"),
+        nullptr,
+        QT_TR_NOOP("memory parity error"),
+        nullptr,
+        QT_TR_NOOP("gateway path unavailable"),
+        QT_TR_NOOP("gateway target device failed to respond"),
+    };
     const int code = response.exceptionCode();
-    QString name;
-    switch (code) {
-    case QModbusExceptionResponse::IllegalFunction:
-        name = tr("illegal function");
-        break;
-    case QModbusExceptionResponse::IllegalDataAddress:
-        name = tr("illegal data address");
-        break;
-    case QModbusExceptionResponse::IllegalDataValue:
-        name = tr("illegal data value");
-        break;
-    case QModbusExceptionResponse::ServerDeviceFailure:
-        name = tr("server device failure");
-        break;
-    case QModbusExceptionResponse::Acknowledge:
-        name = tr("acknowledge");
-        break;
-    case QModbusExceptionResponse::ServerDeviceBusy:
-        name = tr("server device busy");
-        break;
-    case QModbusExceptionResponse::MemoryParityError:
-        name = tr("memory parity error");
-        break;
-    case QModbusExceptionResponse::GatewayPathUnavailable:
-        name = tr("gateway path unavailable");
-        break;
-    case QModbusExceptionResponse::GatewayTargetDeviceFailedToRespond:
-        name = tr("gateway target device failed to respond");
-        break;
-    default:
-        name = tr("unknown exception");
-        break;
-    }
+    const bool named = code >= 0 && code < int(std::size(names)) && names[code];
+    const QString name = named ? tr(names[code]) : tr("unknown exception");
     //: %1 is the exception code the device sent, %2 its name
     return tr("Modbus exception %1 (%2)").arg(code).arg(name);
 }
