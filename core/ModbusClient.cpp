@@ -213,8 +213,11 @@ bool ModbusClient::waitForQuietLine()
 
 QString ModbusClient::replyErrorText(const QModbusReply *reply) const
 {
-    const QModbusResponse response = reply->rawResult();
-    if (reply->error() != QModbusDevice::ProtocolError || !response.isException())
+    // The toolkit ends a reply with ProtocolError only for an exception response. Its
+    // code is read from the data: the response's own accessors load a function code
+    // that the toolkit stored sign-extended, which is undefined behaviour.
+    const QByteArray data = reply->rawResult().data();
+    if (reply->error() != QModbusDevice::ProtocolError || data.isEmpty())
         return reply->errorString();
 
     // The names the Modbus application protocol gives the exception codes.
@@ -232,7 +235,7 @@ QString ModbusClient::replyErrorText(const QModbusReply *reply) const
         QT_TR_NOOP("gateway path unavailable"),
         QT_TR_NOOP("gateway target device failed to respond"),
     };
-    const int code = response.exceptionCode();
+    const int code = quint8(data.at(0));
     const bool named = code >= 0 && code < int(std::size(names)) && names[code];
     const QString name = named ? tr(names[code]) : tr("unknown exception");
     //: %1 is the exception code the device sent, %2 its name
