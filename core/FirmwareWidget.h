@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FirmwareUploader.h"
 #include "TavrolixCoreExport.h"
 
 #include <QFile>
@@ -8,15 +9,14 @@
 
 class QComboBox;
 class QLabel;
-class QModbusRtuSerialClient;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
 
 // The firmware update window: pick a serial port and an image file (".enc"), upload it
-// line by line to the device's bootloader, follow it on a progress bar and in a
-// coloured, time-stamped log. Opens its own Modbus RTU link (unit 16, 115200 8N1) for
-// each upload and knows nothing of the main window's connection.
+// to the device's bootloader (FirmwareUploader, on a link of its own), follow it on a
+// progress bar and in a coloured, time-stamped log. Knows nothing of the main window's
+// connection.
 //
 // The upload runs on the GUI thread in nested event loops. The window that holds this
 // widget must not destroy it meanwhile (isBusy()); closing that window during an upload
@@ -72,19 +72,11 @@ private slots:
     void onCancel();
 
 private:
-    enum class RegisterOp { ReadInput, ReadHolding, Write };
-
     void createUI();
     void openFirmwareFile(const QString &path);
     void watchWindow();
-    // Steps of one upload after the port and the file are known.
-    void runUpload(const QString &portName);
-    bool waitForBootloader(unsigned short identity[3]);
-    // Sends every line of the image, then the exit command; logs how it ended.
-    void transferImage();
-    void finishUpload();
-    quint8 fwRegisterOp(RegisterOp op, unsigned short *values, unsigned short start,
-                        unsigned short count, int serverAddress, int timeoutMs);
+    void showUploaderLine(FirmwareUploader::Level level, const QString &message);
+    void setUploading(bool uploading);
 
     QComboBox *m_portCombo = nullptr;
     QPushButton *m_refreshButton = nullptr;
@@ -95,14 +87,10 @@ private:
     QProgressBar *m_progressBar = nullptr;
     QTextEdit *m_logEdit = nullptr;
     QFile m_firmwareFile;
-    bool m_cancelled = false;
-    QModbusRtuSerialClient *m_modbus = nullptr;
+    FirmwareUploader *m_uploader = nullptr;
 
     bool m_busy = false;
     bool m_closeRequested = false;
-    // Set when the application quits during an upload: nested event loops no longer
-    // run, so every further exchange fails at once and the upload must end.
-    bool m_quitting = false;
     // The window that holds this widget, whose closing waits for the upload to end.
     QPointer<QWidget> m_watchedWindow;
 };

@@ -2,25 +2,20 @@
 // process with line timing at 115200 baud, and compares it with the time the frames
 // alone need on the wire: for every exchange the request and reply bytes at 10 bits a
 // byte and 3.5 character times of silence before each frame, plus the 3000 ms the
-// bootloader is given after the first line.
+// bootloader is given after the first line. The upload runs without any window, in a
+// plain QCoreApplication.
 
 #include "BootloaderImage.h"
-#include "FirmwareWidget.h"
+#include "FirmwareUploader.h"
 #include "I18n.h"
 
-#include <QApplication>
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
+#include <QStringList>
 #include <QTemporaryDir>
-#include <QTextDocument>
-#include <QTextEdit>
 #include <QTextStream>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -64,31 +59,11 @@ QList<Exchange> uploadExchanges(const QList<QByteArray> &lines)
     return exchanges;
 }
 
-// Answers the firmware window's file dialog with `path`.
-void answerFileDialog(const QString &path, QObject *context)
-{
-    auto *poll = new QTimer(context);
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll->deleteLater();
-        dialog->selectFile(path);
-        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            name->setText(path);
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    poll->start();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     I18n::instance()->setLanguage(Lang::English);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -119,27 +94,31 @@ int main(int argc, char *argv[])
         simulatorOutput += simulator.readAll();
     }
 
-    FirmwareWidget widget;
-    widget.findChild<QComboBox *>(QStringLiteral("portCombo"))
-        ->setEditText(dir.filePath(QStringLiteral("line/configurator")));
-    answerFileDialog(imagePath, &widget);
+    FirmwareUploader uploader;
+    QStringList log;
+    QObject::connect(&uploader, &FirmwareUploader::logLine, &uploader,
+                     [&log](FirmwareUploader::Level, const QString &line) { log << line; });
+    if (!imageFile.open(QIODevice::ReadOnly)) {
+        err << "Cannot read the image back" << Qt::endl;
+        return 1;
+    }
 
     out << "Uploading " << lines.size() << " lines (" << ImageBytes / 1024
         << " KiB of data) at 115200 baud..." << Qt::endl;
     QElapsedTimer clock;
     clock.start();
-    widget.findChild<QPushButton *>(QStringLiteral("uploadButton"))->click();
+    const FirmwareUploader::Result result =
+        uploader.upload(dir.filePath(QStringLiteral("line/configurator")), imageFile);
     const double measured = clock.nsecsElapsed() / 1e9;
 
-    const QString log = widget.findChild<QTextEdit *>(QStringLiteral("firmwareLog"))
-                            ->document()->toPlainText();
     simulator.waitForReadyRead(2000);
     simulatorOutput += simulator.readAll();
     simulator.terminate();
     simulator.waitForFinished(5000);
     simulatorOutput += simulator.readAll();
-    if (!log.contains(QLatin1String("[SUCCESS]")) || !simulatorOutput.contains("Image matches")) {
-        err << "The upload failed.\nFirmware log:\n" << log << "\nSimulator:\n"
+    if (result != FirmwareUploader::Result::Success || !simulatorOutput.contains("Image matches")) {
+        err << "The upload failed.\nFirmware log:\n" << log.join(QLatin1Char('\n'))
+            << "\nSimulator:\n"
             << simulatorOutput << Qt::endl;
         return 1;
     }
