@@ -1,6 +1,7 @@
 #include "AnalogModule8Widget.h"
 
 #include "DeviceSettingsPage.h"
+#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -36,9 +36,6 @@ constexpr int Type100P = 3;
 constexpr short SensorError = -10000; // 0xD8F0: the sensor on the channel is faulty
 
 constexpr int RefreshIntervalMs = 100;
-// After an unanswered refresh the toolkit still retries the abandoned request for a
-// while; a new one would only queue behind it, so the next try waits this long.
-constexpr int RefreshRetryDelayMs = 500;
 
 const char *const ValueStyle = "font-weight: bold; font-size: 14px; color: #0066cc;";
 const char *const ErrorStyle = "font-weight: bold; font-size: 14px; color: #cc0000;";
@@ -71,7 +68,11 @@ void setBlocked(QSpinBox *spin, int value)
 AnalogModule8Widget::AnalogModule8Widget(ModbusClient *client, QWidget *parent)
     : QWidget(parent)
     , m_client(client)
-    , m_refreshTimer(new QTimer(this))
+    , m_refresh(new LivePoller(client, RefreshIntervalMs,
+                               [this](const LivePoller::StillWanted &stillWanted) {
+                                   return readMeasuredValues(stillWanted);
+                               },
+                               this))
 {
     auto *layout = new QVBoxLayout(this);
     auto *tabs = new QTabWidget;
@@ -79,14 +80,11 @@ AnalogModule8Widget::AnalogModule8Widget(ModbusClient *client, QWidget *parent)
     tabs->addTab(createSensorsTab(), tr("Sensors"));
     tabs->addTab(createChannelSettingsTab(), tr("Channel Settings"));
     tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-
-    connect(m_refreshTimer, &QTimer::timeout, this, &AnalogModule8Widget::onRefreshTimerTimeout);
-    m_refreshTimer->setInterval(RefreshIntervalMs);
 }
 
 AnalogModule8Widget::~AnalogModule8Widget()
 {
-    m_refreshTimer->stop();
+    m_refresh->stop();
 }
 
 QWidget *AnalogModule8Widget::createSensorsTab()
@@ -143,9 +141,9 @@ QWidget *AnalogModule8Widget::createSensorsTab()
     autoRefresh->setObjectName(QStringLiteral("autoRefreshCheck"));
     connect(autoRefresh, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
-            m_refreshTimer->start();
+            m_refresh->start();
         else
-            m_refreshTimer->stop();
+            m_refresh->stop();
     });
     refreshRow->addWidget(autoRefresh);
     refreshRow->addStretch();
@@ -319,25 +317,18 @@ void AnalogModule8Widget::onSpsChanged(int index)
 
 void AnalogModule8Widget::onRefreshTimerTimeout()
 {
-    // A tick that falls into the wait of another request (ours or the host's) lets it
-    // be: requests would only queue up behind it while the device is slow or silent.
-    if (!isOnline() || m_client->pendingWaits() > 0)
-        return;
-    if (m_refreshFailed.isValid() && m_refreshFailed.elapsed() < RefreshRetryDelayMs)
-        return;
+    m_refresh->tickNow();
+}
 
-    const QPointer<AnalogModule8Widget> self(this);
+bool AnalogModule8Widget::readMeasuredValues(const LivePoller::StillWanted &stillWanted)
+{
     QList<quint16> values;
     const bool ok = m_client->readInputRegisters(MeasuredRegister, ChannelCount, values);
-    if (!self)
-        return;
-    if (!ok) {
-        m_refreshFailed.start();
-        return;
-    }
-    m_refreshFailed.invalidate();
+    if (!ok || !stillWanted())
+        return ok;
     for (int ch = 0; ch < ChannelCount; ++ch)
         updateSensorDisplay(ch, short(values.at(ch)));
+    return true;
 }
 
 void AnalogModule8Widget::showConfiguration(const QList<quint16> &registers)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "LivePoller.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -11,7 +12,6 @@ class ModbusClient;
 class QComboBox;
 class QLabel;
 class QSpinBox;
-class QTimer;
 
 // Editor of the eight-channel analog input module. Sensor type, ramp, multiplier and
 // sample rate act on the device at once; the device's own serial settings reach it only
@@ -50,10 +50,11 @@ private:
     // Unit label and spin boxes of `channel` for sensor type `type`.
     void showType(int channel, int type);
     void showConfiguration(const QList<quint16> &registers);
+    bool readMeasuredValues(const LivePoller::StillWanted &stillWanted);
 
     // Not owned; a QPointer because the host may delete it while a request waits.
     QPointer<ModbusClient> m_client;
-    QTimer *m_refreshTimer = nullptr;
+    LivePoller *m_refresh = nullptr;
     std::array<QLabel *, ChannelCount> m_valueLabels{};
     std::array<QLabel *, ChannelCount> m_unitLabels{};
     std::array<QComboBox *, ChannelCount> m_typeCombos{};
@@ -64,6 +65,4 @@ private:
     QComboBox *m_deviceBaudCombo = nullptr;
     QComboBox *m_deviceParityCombo = nullptr;
     DeviceSettingsPage *m_deviceSettingsPage = nullptr;
-    // When the last refresh went unanswered; invalid while the device answers.
-    QElapsedTimer m_refreshFailed;
 };

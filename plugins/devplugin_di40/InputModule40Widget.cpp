@@ -1,6 +1,7 @@
 #include "InputModule40Widget.h"
 
 #include "DeviceSettingsPage.h"
+#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -13,10 +14,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
-
-#include <utility>
 
 namespace {
 
@@ -58,7 +56,11 @@ QSpinBox *newDelaySpin()
 InputModule40Widget::InputModule40Widget(ModbusClient *client, QWidget *parent)
     : QWidget(parent)
     , m_client(client)
-    , m_refreshTimer(new QTimer(this))
+    , m_refresh(new LivePoller(client, RefreshIntervalMs,
+                               [this](const LivePoller::StillWanted &stillWanted) {
+                                   return readLiveStates(stillWanted);
+                               },
+                               this))
 {
     auto *layout = new QVBoxLayout(this);
     auto *tabs = new QTabWidget;
@@ -66,14 +68,11 @@ InputModule40Widget::InputModule40Widget(ModbusClient *client, QWidget *parent)
     tabs->addTab(createInputsTab(), tr("Inputs"));
     tabs->addTab(createDelaysTab(), tr("Debounce Delays"));
     tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-
-    connect(m_refreshTimer, &QTimer::timeout, this, &InputModule40Widget::onRefreshTimerTimeout);
-    m_refreshTimer->setInterval(RefreshIntervalMs);
 }
 
 InputModule40Widget::~InputModule40Widget()
 {
-    m_refreshTimer->stop();
+    m_refresh->stop();
 }
 
 QWidget *InputModule40Widget::createInputsTab()
@@ -110,9 +109,9 @@ QWidget *InputModule40Widget::createInputsTab()
     autoRefresh->setObjectName(QStringLiteral("autoRefreshCheck"));
     connect(autoRefresh, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
-            m_refreshTimer->start();
+            m_refresh->start();
         else
-            m_refreshTimer->stop();
+            m_refresh->stop();
     });
     refreshRow->addWidget(autoRefresh);
     refreshRow->addStretch();
@@ -228,30 +227,15 @@ void InputModule40Widget::onDelayChanged(int value)
 
 void InputModule40Widget::onRefreshTimerTimeout()
 {
-    // A tick that comes during another request's wait would only queue behind it.
-    if (m_liveReadBusy || !isOnline() || m_client->pendingWaits() > 0)
-        return;
-    const QPointer<InputModule40Widget> self(this);
-    const bool read = readLiveStates();
-    if (!self)
-        return;
-    // A silent device: the toolkit still retries the abandoned request for a while.
-    // The next tick comes a full interval from now, so requests never queue up in it.
-    if (!read && m_refreshTimer->isActive())
-        m_refreshTimer->start();
+    m_refresh->tickNow();
 }
 
-bool InputModule40Widget::readLiveStates()
+bool InputModule40Widget::readLiveStates(const LivePoller::StillWanted &stillWanted)
 {
-    const QPointer<InputModule40Widget> self(this);
-    const bool wasBusy = std::exchange(m_liveReadBusy, true);
     QList<quint16> states;
     const bool read = m_client->readInputRegisters(LiveStatesRegister, LiveStatesCount, states);
-    if (!self)
-        return false;
-    m_liveReadBusy = wasBusy;
-    if (!read)
-        return false;
+    if (!read || !stillWanted())
+        return read;
     // Input n is bit n % 16 of register 8 + n / 16; the rest of the block is unused.
     for (int n = 0; n < InputCount; ++n)
         updateInputDisplay(n, (states.at(n / 16) >> (n % 16)) & 1);
@@ -264,7 +248,7 @@ void InputModule40Widget::readFromDevice()
         return;
     const QPointer<InputModule40Widget> self(this);
     // Each block is read whatever became of the one before.
-    readLiveStates();
+    m_refresh->tickNow();
     if (!self || !isOnline())
         return;
 

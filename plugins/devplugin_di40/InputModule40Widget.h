@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LivePoller.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -11,7 +13,6 @@ class ModbusClient;
 class QComboBox;
 class QLabel;
 class QSpinBox;
-class QTimer;
 
 // Editor of the 40-input digital module: live input states with an optional 500 ms
 // refresh, the debounce delay of each input (written to the device as soon as it
@@ -41,12 +42,12 @@ private:
     QWidget *createDelaysTab();
     QWidget *createDeviceSettingsTab();
     bool isOnline() const;
-    bool readLiveStates();
+    bool readLiveStates(const LivePoller::StillWanted &stillWanted);
     void applyDelayToAll();
 
     // Not owned; a QPointer because the host may delete it while a request waits.
     QPointer<ModbusClient> m_client;
-    QTimer *m_refreshTimer = nullptr;
+    LivePoller *m_refresh = nullptr;
     std::array<QLabel *, InputCount> m_inputIndicators{};
     std::array<QSpinBox *, InputCount> m_delaySpins{};
     QSpinBox *m_deviceAddressSpin = nullptr;
@@ -54,8 +55,6 @@ private:
     QComboBox *m_deviceParityCombo = nullptr;
     DeviceSettingsPage *m_deviceSettingsPage = nullptr;
     QSpinBox *m_applyAllSpin = nullptr;
-    // A live read is waiting: a tick must not queue another one behind it.
-    bool m_liveReadBusy = false;
     // Delays shown on the page that the device has not taken (their write failed);
     // writeToDevice() sends them again so that a save never flashes the old values.
     std::bitset<InputCount> m_unsentDelays;

@@ -1,6 +1,7 @@
 #include "Indicator4Widget.h"
 
 #include "DeviceSettingsPage.h"
+#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -17,7 +18,6 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -74,21 +74,23 @@ QSpinBox *newSpin(int minimum, int maximum, int value)
 Indicator4Widget::Indicator4Widget(ModbusClient *client, QWidget *parent)
     : QWidget(parent)
     , m_client(client)
-    , m_monitorTimer(new QTimer(this))
+    , m_monitor(new LivePoller(client, MonitorIntervalMs,
+                               [this](const LivePoller::StillWanted &stillWanted) {
+                                   return monitorTick(stillWanted);
+                               },
+                               this))
 {
     auto *layout = new QVBoxLayout(this);
     auto *tabs = new QTabWidget;
     layout->addWidget(tabs);
     tabs->addTab(createConfigurationTab(), tr("Configuration"));
     tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-    connect(m_monitorTimer, &QTimer::timeout, this, &Indicator4Widget::onMonitorTimer);
-    m_monitorTimer->setInterval(MonitorIntervalMs);
 }
 
 Indicator4Widget::~Indicator4Widget()
 {
     // No tick may reach the child widgets while they are being destroyed.
-    m_monitorTimer->stop();
+    m_monitor->stop();
 }
 
 const QStringList &Indicator4Widget::prefixSymbols()
@@ -357,46 +359,42 @@ void Indicator4Widget::writeToDevice()
 void Indicator4Widget::onMonitorToggled(bool checked)
 {
     if (checked) {
-        m_monitorTimer->start();
+        m_monitor->start();
         return;
     }
-    m_monitorTimer->stop();
-    ++m_monitorStops;
+    m_monitor->stop();
     for (QLabel *label : m_valueLabels)
         label->setText(QStringLiteral("---"));
 }
 
 void Indicator4Widget::onMonitorTimer()
 {
-    // While any request waits (a silent device, Read All, Save to Flash), a tick adds
-    // nothing: polls would only queue up behind it.
-    if (!isOnline() || m_client->pendingWaits() > 0)
-        return;
-    const QPointer<Indicator4Widget> self(this);
-    const quint64 stops = m_monitorStops;
-    const auto stillWanted = [&] { return self && stops == m_monitorStops && isOnline(); };
-
-    QList<quint16> types;
-    if (!m_client->readHoldingRegisters(TypesRegister, InputCount, types) || !stillWanted())
-        return;
-    QList<quint16> values;
-    if (!m_client->readInputRegisters(ValuesInputRegister, InputCount, values)
-        || !stillWanted()) {
-        return;
-    }
-    for (std::size_t i = 0; i < InputCount; ++i)
-        m_valueLabels[i]->setText(formatChannelValue(types.at(int(i)), short(values.at(int(i)))));
-    sendStringToDevice();
+    m_monitor->tickNow();
 }
 
-void Indicator4Widget::sendStringToDevice()
+bool Indicator4Widget::monitorTick(const LivePoller::StillWanted &stillWanted)
+{
+    QList<quint16> types;
+    bool ok = m_client->readHoldingRegisters(TypesRegister, InputCount, types);
+    if (!ok || !stillWanted())
+        return ok;
+    QList<quint16> values;
+    ok = isOnline() && m_client->readInputRegisters(ValuesInputRegister, InputCount, values);
+    if (!ok || !stillWanted())
+        return ok;
+    for (std::size_t i = 0; i < InputCount; ++i)
+        m_valueLabels[i]->setText(formatChannelValue(types.at(int(i)), short(values.at(int(i)))));
+    return sendStringToDevice();
+}
+
+bool Indicator4Widget::sendStringToDevice()
 {
     if (!isOnline())
-        return;
+        return false;
     const QString text = m_stringEdit->text();
     QList<quint16> r(StringLength, 0);
     for (int i = 0; i < qMin(int(text.size()), StringLength); ++i)
         r[i] = characterCode(text.at(i));
     // Sent again on the next tick; a failure here has nothing to undo.
-    m_client->writeRegisters(StringRegister, r);
+    return m_client->writeRegisters(StringRegister, r);
 }

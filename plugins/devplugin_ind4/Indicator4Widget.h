@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LivePoller.h"
+
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -14,7 +16,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
-class QTimer;
 
 // Editor of the four-channel LED indicator: a "Configuration" page with the live monitor
 // of the four inputs, the display string, the display options and the per-input
@@ -51,12 +52,13 @@ private:
     QWidget *createConfigurationTab();
     QWidget *createDeviceSettingsTab();
     void updateScaleFieldsEnabled();
-    void sendStringToDevice();
+    bool monitorTick(const LivePoller::StillWanted &stillWanted);
+    bool sendStringToDevice();
     bool isOnline() const;
 
     // Not owned; a QPointer because the host may delete it while a request waits.
     QPointer<ModbusClient> m_client;
-    QTimer *m_monitorTimer = nullptr;
+    LivePoller *m_monitor = nullptr;
     QPushButton *m_monitorButton = nullptr;
     PerInput<QLabel> m_valueLabels{};
     QLineEdit *m_stringEdit = nullptr;
@@ -80,7 +82,4 @@ private:
     // Input types as the device last reported them. A type box cannot show a code it
     // does not list; a write then gives the device its own code back.
     std::array<quint16, InputCount> m_deviceTypes{};
-    // Counts the times the monitor was stopped: a tick that was waiting for the device
-    // meanwhile must not fill the labels or send the string any more.
-    quint64 m_monitorStops = 0;
 };

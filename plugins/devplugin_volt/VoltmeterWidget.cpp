@@ -1,6 +1,7 @@
 #include "VoltmeterWidget.h"
 
 #include "DeviceSettingsPage.h"
+#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,9 +39,6 @@ constexpr ushort SensorError = 0xD8F0; // -10000: the device's mark of a faulty 
 constexpr int VoltageTypeData = 65535;
 constexpr int CurrentTypeData = 2; // "0-20mA (4-20mA)"
 constexpr int MonitorIntervalMs = 100;
-// Our client gives up on a silent device after 700 ms, the toolkit only after about
-// a second of retrying; a reading waits out the rest before it queues the next one.
-constexpr int FailedPollPauseMs = 500;
 
 constexpr int DefaultRamp = 500;
 constexpr int DefaultMultiplier = 10;
@@ -88,7 +85,11 @@ QTableWidget *inputTable(int columns, const QStringList &headings, const QList<i
 VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
     : QWidget(parent)
     , m_client(client)
-    , m_monitorTimer(new QTimer(this))
+    , m_monitor(new LivePoller(client, MonitorIntervalMs,
+                               [this](const LivePoller::StillWanted &stillWanted) {
+                                   return readReadings(stillWanted);
+                               },
+                               this))
 {
     auto *layout = new QVBoxLayout(this);
     auto *buttons = new QHBoxLayout;
@@ -110,9 +111,6 @@ VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
     tabs->addTab(createMonitoringTab(), tr("Monitoring"));
     layout->addWidget(tabs, 1);
 
-    connect(m_monitorTimer, &QTimer::timeout, this, &VoltmeterWidget::onPollTimerTimeout);
-    m_monitorTimer->setInterval(MonitorIntervalMs);
-
     applyDefaults();
     // Nothing here comes from the device yet.
     enableConfigWidgets(false);
@@ -120,7 +118,7 @@ VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
 
 VoltmeterWidget::~VoltmeterWidget()
 {
-    m_monitorTimer->stop();
+    m_monitor->stop();
 }
 
 QWidget *VoltmeterWidget::createConfigurationTab()
@@ -380,42 +378,29 @@ void VoltmeterWidget::writeToDevice()
 void VoltmeterWidget::onMonitorToggled(bool checked)
 {
     if (checked) {
-        m_monitorTimer->start();
+        m_monitor->start();
         enableConfigWidgets(false);
         onPollTimerTimeout();
     } else {
-        m_monitorTimer->stop();
+        m_monitor->stop();
         enableConfigWidgets(true);
     }
 }
 
 void VoltmeterWidget::onPollTimerTimeout()
 {
-    if (!isOnline() || m_pollWaiting)
-        return;
-    if (sender() == m_monitorTimer) {
-        // Another operation's request is waiting, perhaps for a silent device: a tick
-        // would only queue behind it. The timer comes back soon enough.
-        if (m_client->pendingWaits() > 0)
-            return;
-        if (m_sinceFailedPoll.isValid() && m_sinceFailedPoll.elapsed() < FailedPollPauseMs)
-            return;
-    }
+    m_monitor->tickNow();
+}
 
-    const QPointer<VoltmeterWidget> self(this);
-    m_pollWaiting = true;
+bool VoltmeterWidget::readReadings(const LivePoller::StillWanted &stillWanted)
+{
     QList<quint16> readings;
     const bool read = m_client->readInputRegisters(ReadingsRegister, InputCount, readings);
-    if (!self)
-        return;
-    m_pollWaiting = false;
-    if (!read) {
-        m_sinceFailedPoll.start();
-        return; // the labels keep their last text
-    }
-    m_sinceFailedPoll.invalidate();
+    if (!read || !stillWanted())
+        return read; // on failure the labels keep their last text
     for (int i = 0; i < InputCount && i < readings.size(); ++i)
         updateSensorDisplay(i, readings.at(i));
+    return true;
 }
 
 void VoltmeterWidget::updateSensorDisplay(int index, ushort raw)

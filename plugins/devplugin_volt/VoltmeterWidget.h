@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "LivePoller.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -12,7 +13,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
-class QTimer;
 
 // Editor of the voltmeter: type, ramp and multiplier of the eight inputs and the sample
 // rate ("Configuration"), the device's serial settings and firmware build time ("Device
@@ -48,6 +48,7 @@ private:
     void updateBuildDateTime(ushort high, ushort low);
     QString convertedSensorValue(int index, ushort raw) const;
     void updateSensorDisplay(int index, ushort raw);
+    bool readReadings(const LivePoller::StillWanted &stillWanted);
     QWidget *createConfigurationTab();
     QWidget *createDeviceSettingsTab();
     QWidget *createMonitoringTab();
@@ -55,7 +56,7 @@ private:
 
     // Not owned; a QPointer because the host may delete it while a request waits.
     QPointer<ModbusClient> m_client;
-    QTimer *m_monitorTimer = nullptr;
+    LivePoller *m_monitor = nullptr;
     std::array<QComboBox *, InputCount> m_typeCombos{};
     std::array<QSpinBox *, InputCount> m_rampSpins{};
     std::array<QSpinBox *, InputCount> m_multiplierSpins{};
@@ -69,10 +70,4 @@ private:
     QLabel *m_buildDateLabel = nullptr;
     QPushButton *m_monitorButton = nullptr;
     DeviceSettingsPage *m_deviceSettingsPage = nullptr;
-    // A reading of the inputs is waiting for its reply: no second one starts meanwhile.
-    bool m_pollWaiting = false;
-    // Runs from the end of a failed timer reading. The toolkit keeps retrying a request
-    // we gave up on for a while; ticks wait for it so that requests cannot pile up
-    // behind a silent device.
-    QElapsedTimer m_sinceFailedPoll;
 };

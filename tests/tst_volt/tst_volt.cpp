@@ -2,6 +2,7 @@
 #include "DevicePlugin.h"
 #include "DeviceSimulator.h"
 #include "FindControl.h"
+#include "LivePoller.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
@@ -214,7 +215,7 @@ private slots:
 
         button->click();
         QCOMPARE(enabledMap(), "11110000 11111111 11110000 1111");
-        QVERIFY(!m_editor->findChild<QTimer *>()->isActive());
+        QVERIFY(!m_editor->findChild<LivePoller *>()->isActive());
         QCOMPARE(text("valueLabel5"), "7.000 V");
 
         // The page goes away while its own reading waits.
