@@ -5,12 +5,9 @@
 #include <QPointer>
 #include <QString>
 
+class ConnectionPanel;
 class DevicePlugin;
 class ModbusClient;
-class QComboBox;
-class QLabel;
-class QPushButton;
-class QSpinBox;
 class QStackedWidget;
 class QTextEdit;
 
@@ -34,22 +31,9 @@ private slots:
     void onFirmwareUpdate();
 
 private:
-    // The port the user means: a listed port or a device path typed into the box.
-    struct PortChoice
-    {
-        QString location; // what is opened; empty when there is nothing to open
-        QString name;     // what is stored as "portName"
-    };
-
     void createMenus();
     void createCentralWidget();
-    QWidget *createConnectionPanel();
     QWidget *createBottomPanel();
-
-    void refreshPortList();
-    PortChoice chosenPort() const;
-    void loadSettings();
-    void saveSettings();
 
     void logPlugins();
     void identifyDevice();
@@ -66,20 +50,12 @@ private:
     // no request waits any more, never under its own running code.
     void retirePage(QWidget *page);
     void destroyRetiredPages();
-    void setStatus(const QString &text, const QString &styleSheet);
     void appendLog(const QString &message);
     QString aboutText() const;
 
     ModbusClient *m_client = nullptr;
     DevicePlugin *m_currentPlugin = nullptr;
-    QComboBox *m_portCombo = nullptr;
-    QComboBox *m_baudCombo = nullptr;
-    QComboBox *m_parityCombo = nullptr;
-    QSpinBox *m_nodeSpin = nullptr;
-    QPushButton *m_connectButton = nullptr;
-    QLabel *m_statusLabel = nullptr;
-    QLabel *m_versionLabel = nullptr;
-    QLabel *m_deviceLabel = nullptr;
+    ConnectionPanel *m_panel = nullptr;
     QStackedWidget *m_pageStack = nullptr;
     QWidget *m_placeholderPage = nullptr;
     QTextEdit *m_log = nullptr;
