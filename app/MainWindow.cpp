@@ -2,6 +2,7 @@
 
 #include "ConnectionPanel.h"
 #include "DevicePlugin.h"
+#include "DeviceSession.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
 #include "ModbusClient.h"
@@ -25,11 +26,8 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTime>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-
-#include <utility>
 
 namespace {
 
@@ -39,16 +37,14 @@ QString str(Str id)
 }
 
 const QString iconPath = QStringLiteral(":/icons/favicon.png");
-const QString settingsGroup = QStringLiteral("connection");
 const QString qtLicensingUrl = QStringLiteral("https://www.qt.io/licensing/");
-
-constexpr quint16 saveCommand = 0x0300;
 
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , m_client(new ModbusClient(this))
+    , m_session(new DeviceSession(m_client, this))
 {
     // The icon is compiled into this static library; naming its initialiser keeps
     // the linker from dropping it from programs that link the library.
@@ -69,13 +65,17 @@ MainWindow::MainWindow(QWidget *parent)
     logPlugins();
     appendLog(str(Str::SelectPortHint));
 
-    connect(m_client, &ModbusClient::waitsFinished, this, [this] {
-        if (!m_retiredPages.isEmpty()) {
-            // The caller that just got its answer is still on its way out of the
-            // page's code; look again once control is back in the event loop.
-            QTimer::singleShot(0, this, &MainWindow::destroyRetiredPages);
-        }
+    connect(m_session, &DeviceSession::deviceIdentified, this, [this](DevicePlugin *plugin) {
+        m_panel->showSession(m_session->firmwareVersion());
+        appendLog(str(Str::ConnectedTo).arg(plugin->deviceName()));
+        m_panel->saveSettings();
     });
+    connect(m_session, &DeviceSession::pageOpened, this, [this](QWidget *page) {
+        m_pageStack->addWidget(page);
+        m_pageStack->setCurrentWidget(page);
+        m_panel->setDeviceName(m_session->plugin()->deviceName());
+    });
+    connect(m_session, &DeviceSession::pageRetired, m_pageStack, &QStackedWidget::removeWidget);
 }
 
 MainWindow::~MainWindow()
@@ -182,7 +182,7 @@ void MainWindow::onRefreshPorts()
 
 void MainWindow::onConnect()
 {
-    if (m_client->isConnected()) {
+    if (m_session->isConnected()) {
         endConnection();
         return;
     }
@@ -196,124 +196,49 @@ void MainWindow::onConnect()
     const char parity = m_panel->parity();
     const int node = m_panel->node();
 
-    ++m_connectionId;
     appendLog(str(Str::ConnectingTo)
                   .arg(port.location, QString::number(baud), QString(QChar::fromLatin1(parity))));
     m_panel->showStatus(ConnectionPanel::Status::Connecting);
     QCoreApplication::processEvents();
 
-    if (!m_client->connect(port.location, baud, parity, 8, 1, node)) {
+    const DeviceSession::Result opened = m_session->open(port.location, baud, parity, node);
+    if (!opened.ok()) {
         // The log line brings its own "Connection failed" in the user's language.
         appendLog(str(Str::ConnectionFailed).arg(m_client->lastErrorReason()));
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
-        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
+        QMessageBox::critical(this, str(Str::TitleError), opened.reason);
         return;
     }
     identifyDevice();
 }
 
-bool MainWindow::stillConnected(quint64 connectionId) const
-{
-    return connectionId == m_connectionId && m_client->isConnected();
-}
-
 void MainWindow::identifyDevice()
 {
-    // Each request below lets the user click on; a click on the connection button
-    // closes the port, and then this attempt simply stops.
-    const quint64 connectionId = m_connectionId;
-
-    quint16 signature = 0;
-    const bool signatureRead = m_client->readSignature(signature);
-    if (!stillConnected(connectionId))
-        return;
-    if (!signatureRead) {
+    // The session reports a known device through its signals; what is left here are
+    // the two refusals. Any other end needs no word: either the device is on its page,
+    // or the user closed the port while a request waited.
+    const DeviceSession::Result result = m_session->identify(this);
+    if (result.status == DeviceSession::Status::SignatureUnanswered) {
         appendLog(str(Str::SignatureReadFailed));
-        m_client->disconnect();
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::critical(this, str(Str::TitleError), str(Str::DeviceSignatureReadFailed));
-        return;
-    }
-
-    DevicePlugin *plugin = PluginManager::instance()->pluginForSignature(signature);
-    if (!plugin) {
+    } else if (result.status == DeviceSession::Status::UnknownDevice) {
+        const quint16 signature = m_session->signature();
         appendLog(str(Str::UnknownDeviceSignature).arg(signature));
-        m_client->disconnect();
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::warning(this, str(Str::TitleWarning),
                              str(Str::UnknownDeviceNoPlugin)
                                  + QStringLiteral("\n\nSignature: %1").arg(signature));
-        return;
     }
-
-    quint16 major = 0;
-    quint16 minor = 0;
-    const bool versionRead = m_client->readVersion(major, minor);
-    if (!stillConnected(connectionId))
-        return;
-
-    // A version that could not be read is not shown as if it had been.
-    m_panel->showSession(versionRead ? QStringLiteral("%1.%2").arg(major).arg(minor)
-                                     : QString());
-    appendLog(str(Str::ConnectedTo).arg(plugin->deviceName()));
-    m_panel->saveSettings();
-    setActivePlugin(plugin);
-    plugin->readFromDevice();
 }
 
 void MainWindow::endConnection()
 {
-    ++m_connectionId;
-    m_client->disconnect();
+    m_session->close();
     m_panel->showNoSession();
-    setActivePlugin(nullptr);
+    m_pageStack->setCurrentWidget(m_placeholderPage);
+    m_panel->setDeviceName(QString());
     appendLog(str(Str::Disconnected));
-}
-
-void MainWindow::setActivePlugin(DevicePlugin *plugin)
-{
-    if (plugin == m_currentPlugin)
-        return;
-
-    if (m_currentPlugin) {
-        QWidget *page = m_pageStack->widget(1);
-        if (page && page != m_placeholderPage)
-            retirePage(page);
-    }
-    m_currentPlugin = plugin;
-
-    if (!plugin) {
-        m_pageStack->setCurrentWidget(m_placeholderPage);
-        m_panel->setDeviceName(QString());
-        return;
-    }
-    QWidget *page = plugin->createWidget(m_client, this);
-    m_pageStack->addWidget(page);
-    m_pageStack->setCurrentWidget(page);
-    m_panel->setDeviceName(plugin->deviceName());
-}
-
-void MainWindow::retirePage(QWidget *page)
-{
-    m_pageStack->removeWidget(page);
-    // The page may be waiting inside one of its own requests: it leaves the window
-    // and its live updates stop now, but it is destroyed only once that code is done.
-    page->hide();
-    page->setEnabled(false);
-    const QList<QTimer *> timers = page->findChildren<QTimer *>();
-    for (QTimer *timer : timers)
-        timer->stop();
-    m_retiredPages.append(page);
-    destroyRetiredPages();
-}
-
-void MainWindow::destroyRetiredPages()
-{
-    if (m_client->pendingWaits() > 0)
-        return; // waitsFinished brings us back
-    const QList<QPointer<QWidget>> pages = std::exchange(m_retiredPages, {});
-    for (const QPointer<QWidget> &page : pages)
-        delete page.data();
 }
 
 void MainWindow::onDefaults()
@@ -322,43 +247,33 @@ void MainWindow::onDefaults()
     appendLog(str(Str::DefaultsRestored));
 }
 
-DevicePlugin *MainWindow::commandPlugin()
+void MainWindow::warnNotConnected()
 {
-    if (!m_client->isConnected()) {
-        QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
-        return nullptr;
-    }
-    return m_currentPlugin;
+    QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
 }
 
 void MainWindow::onSaveToFlash()
 {
-    // The plug-in and connection this save started with; the user may disconnect or
-    // connect elsewhere while the editor's requests wait.
-    DevicePlugin *plugin = commandPlugin();
-    if (!plugin)
+    if (!m_session->isConnected()) {
+        warnNotConnected();
         return;
-    const quint64 connectionId = m_connectionId;
+    }
+    if (!m_session->plugin())
+        return;
+    const quint64 connectionId = m_session->connectionId();
 
     if (QMessageBox::question(this, str(Str::TitleConfirm), str(Str::ConfirmSaveToFlash),
                               QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes) {
         return;
     }
-    if (!stillConnected(connectionId) || m_currentPlugin != plugin)
+    // The user may have disconnected or connected elsewhere while the question waited.
+    if (!m_session->isCurrent(connectionId))
         return;
 
-    // The editor reports nothing back: a failed request shows in the client's count.
-    // Flashing after a failed write would store half-written settings in the device.
-    const quint64 failuresBefore = m_client->failureCount();
-    plugin->writeToDevice();
-    if (m_client->failureCount() != failuresBefore || !stillConnected(connectionId)) {
-        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
-        return;
-    }
-
-    if (!m_client->writeRegister(plugin->saveRegisterAddress(), saveCommand)) {
-        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
+    const DeviceSession::Result result = m_session->saveToFlash();
+    if (!result.ok()) {
+        QMessageBox::critical(this, str(Str::TitleError), result.reason);
         return;
     }
     appendLog(str(Str::SavedToFlash));
@@ -367,13 +282,18 @@ void MainWindow::onSaveToFlash()
 
 void MainWindow::onReadAll()
 {
-    DevicePlugin *plugin = commandPlugin();
-    if (!plugin)
-        return;
-    const quint64 connectionId = m_connectionId;
-    plugin->readFromDevice();
-    if (stillConnected(connectionId))
+    switch (m_session->readAll().status) {
+    case DeviceSession::Status::NotConnected:
+        warnNotConnected();
+        break;
+    case DeviceSession::Status::Ok:
+    case DeviceSession::Status::ReadFailed:
+        // The editor reports its own failures; the line stands for the command.
         appendLog(str(Str::SettingsLoaded));
+        break;
+    default:
+        break; // no device on the port yet, or the connection went away meanwhile
+    }
 }
 
 void MainWindow::onAbout()

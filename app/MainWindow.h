@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QList>
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 
 class ConnectionPanel;
-class DevicePlugin;
+class DeviceSession;
 class ModbusClient;
 class QStackedWidget;
 class QTextEdit;
@@ -37,30 +35,15 @@ private:
 
     void logPlugins();
     void identifyDevice();
-    // True while the connection made for `connectionId` is still the one in use; a
-    // user's click handled during a request may have closed or replaced it.
-    bool stillConnected(quint64 connectionId) const;
-    // The plug-in that "Read All" and "Save to Flash" act on; with no connection, none
-    // and a warning.
-    DevicePlugin *commandPlugin();
     void endConnection();
-    void setActivePlugin(DevicePlugin *plugin);
-    // Takes an editor page out of the window. It is destroyed at once unless one of
-    // its requests is still waiting for the device: then it is destroyed as soon as
-    // no request waits any more, never under its own running code.
-    void retirePage(QWidget *page);
-    void destroyRetiredPages();
+    void warnNotConnected();
     void appendLog(const QString &message);
     QString aboutText() const;
 
     ModbusClient *m_client = nullptr;
-    DevicePlugin *m_currentPlugin = nullptr;
+    DeviceSession *m_session = nullptr;
     ConnectionPanel *m_panel = nullptr;
     QStackedWidget *m_pageStack = nullptr;
     QWidget *m_placeholderPage = nullptr;
     QTextEdit *m_log = nullptr;
-    // Counts connection attempts and ends, so code resumed after a request can tell
-    // whether its connection is still the current one.
-    quint64 m_connectionId = 0;
-    QList<QPointer<QWidget>> m_retiredPages;
 };
