@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
+#include "ConnectionPanel.h"
 #include "DevicePlugin.h"
+#include "DeviceSession.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
 #include "ModbusClient.h"
@@ -8,7 +10,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -21,18 +22,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSerialPortInfo>
-#include <QSettings>
-#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTime>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-
-#include <utility>
 
 namespace {
 
@@ -42,21 +37,14 @@ QString str(Str id)
 }
 
 const QString iconPath = QStringLiteral(":/icons/favicon.png");
-const QString settingsGroup = QStringLiteral("connection");
 const QString qtLicensingUrl = QStringLiteral("https://www.qt.io/licensing/");
-
-const QString disconnectedStyle = QStringLiteral("color: orange; font-weight: bold;");
-const QString connectingStyle = QStringLiteral("color: blue; font-weight: bold;");
-const QString connectedStyle = QStringLiteral("color: #00b000; font-weight: bold;");
-
-constexpr int defaultBaudIndex = 2; // 9600
-constexpr quint16 saveCommand = 0x0300;
 
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , m_client(new ModbusClient(this))
+    , m_session(new DeviceSession(m_client, this))
 {
     // The icon is compiled into this static library; naming its initialiser keeps
     // the linker from dropping it from programs that link the library.
@@ -70,25 +58,29 @@ MainWindow::MainWindow(QWidget *parent)
     createMenus();
     createCentralWidget();
 
-    refreshPortList();
-    loadSettings();
+    m_panel->refreshPortList();
+    m_panel->loadSettings();
 
     appendLog(str(Str::AppTitleVersion).arg(QCoreApplication::applicationVersion()));
     logPlugins();
     appendLog(str(Str::SelectPortHint));
 
-    connect(m_client, &ModbusClient::waitsFinished, this, [this] {
-        if (!m_retiredPages.isEmpty()) {
-            // The caller that just got its answer is still on its way out of the
-            // page's code; look again once control is back in the event loop.
-            QTimer::singleShot(0, this, &MainWindow::destroyRetiredPages);
-        }
+    connect(m_session, &DeviceSession::deviceIdentified, this, [this](DevicePlugin *plugin) {
+        m_panel->showSession(m_session->firmwareVersion());
+        appendLog(str(Str::ConnectedTo).arg(plugin->deviceName()));
+        m_panel->saveSettings();
     });
+    connect(m_session, &DeviceSession::pageOpened, this, [this](QWidget *page) {
+        m_pageStack->addWidget(page);
+        m_pageStack->setCurrentWidget(page);
+        m_panel->setDeviceName(m_session->plugin()->deviceName());
+    });
+    connect(m_session, &DeviceSession::pageRetired, m_pageStack, &QStackedWidget::removeWidget);
 }
 
 MainWindow::~MainWindow()
 {
-    saveSettings();
+    m_panel->saveSettings();
     delete m_client;
     m_client = nullptr;
 }
@@ -130,7 +122,11 @@ void MainWindow::createCentralWidget()
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
 
-    layout->addWidget(createConnectionPanel(), 0);
+    m_panel = new ConnectionPanel(central);
+    connect(m_panel, &ConnectionPanel::refreshClicked, this, &MainWindow::onRefreshPorts);
+    connect(m_panel, &ConnectionPanel::connectClicked, this, &MainWindow::onConnect);
+    connect(m_panel, &ConnectionPanel::defaultsClicked, this, &MainWindow::onDefaults);
+    layout->addWidget(m_panel, 0);
 
     m_pageStack = new QStackedWidget(central);
     m_pageStack->setObjectName(QStringLiteral("pageStack"));
@@ -146,91 +142,6 @@ void MainWindow::createCentralWidget()
 
     layout->addWidget(createBottomPanel(), 0);
     setCentralWidget(central);
-}
-
-QWidget *MainWindow::createConnectionPanel()
-{
-    auto *panel = new QWidget(this);
-    auto *layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(5, 5, 5, 5);
-
-    auto *firstRow = new QHBoxLayout;
-    firstRow->addWidget(new QLabel(str(Str::PortLabel), panel));
-    m_portCombo = new QComboBox(panel);
-    m_portCombo->setObjectName(QStringLiteral("portCombo"));
-    m_portCombo->setMinimumWidth(150);
-    // Engineers type paths the system does not enumerate (pseudo-terminals,
-    // /dev/serial/by-id links); a typed path must not become a list item.
-    m_portCombo->setEditable(true);
-    m_portCombo->setInsertPolicy(QComboBox::NoInsert);
-    firstRow->addWidget(m_portCombo);
-    auto *refreshButton = new QPushButton(str(Str::Refresh), panel);
-    refreshButton->setObjectName(QStringLiteral("refreshButton"));
-    connect(refreshButton, &QPushButton::clicked, this, &MainWindow::onRefreshPorts);
-    firstRow->addWidget(refreshButton);
-    firstRow->addSpacing(15);
-
-    firstRow->addWidget(new QLabel(str(Str::BaudLabel), panel));
-    m_baudCombo = new QComboBox(panel);
-    m_baudCombo->setObjectName(QStringLiteral("baudCombo"));
-    m_baudCombo->setMinimumWidth(80);
-    m_baudCombo->setMaximumWidth(100);
-    for (int rate : ModbusClient::baudRates())
-        m_baudCombo->addItem(QString::number(rate), rate);
-    m_baudCombo->setCurrentIndex(defaultBaudIndex);
-    firstRow->addWidget(m_baudCombo);
-
-    firstRow->addWidget(new QLabel(str(Str::ParityLabel), panel));
-    m_parityCombo = new QComboBox(panel);
-    m_parityCombo->setObjectName(QStringLiteral("parityCombo"));
-    m_parityCombo->setMinimumWidth(60);
-    m_parityCombo->setMaximumWidth(80);
-    m_parityCombo->addItem(str(Str::ParityNone), int('N'));
-    m_parityCombo->addItem(str(Str::ParityEven), int('E'));
-    m_parityCombo->addItem(str(Str::ParityOdd), int('O'));
-    firstRow->addWidget(m_parityCombo);
-
-    firstRow->addWidget(new QLabel(str(Str::NodeLabel), panel));
-    m_nodeSpin = new QSpinBox(panel);
-    m_nodeSpin->setObjectName(QStringLiteral("nodeSpin"));
-    m_nodeSpin->setRange(1, 247);
-    m_nodeSpin->setValue(1);
-    firstRow->addWidget(m_nodeSpin);
-
-    m_connectButton = new QPushButton(str(Str::Connect), panel);
-    m_connectButton->setObjectName(QStringLiteral("connectButton"));
-    m_connectButton->setMinimumWidth(100);
-    connect(m_connectButton, &QPushButton::clicked, this, &MainWindow::onConnect);
-    firstRow->addWidget(m_connectButton);
-
-    auto *defaultsButton = new QPushButton(str(Str::Defaults), panel);
-    defaultsButton->setObjectName(QStringLiteral("defaultsButton"));
-    defaultsButton->setToolTip(str(Str::DefaultsHint));
-    connect(defaultsButton, &QPushButton::clicked, this, &MainWindow::onDefaults);
-    firstRow->addWidget(defaultsButton);
-    firstRow->addStretch();
-    layout->addLayout(firstRow);
-
-    auto *secondRow = new QHBoxLayout;
-    secondRow->addWidget(new QLabel(str(Str::StatusLabel), panel));
-    m_statusLabel = new QLabel(panel);
-    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
-    secondRow->addWidget(m_statusLabel);
-    setStatus(str(Str::StatusDisconnected), disconnectedStyle);
-    secondRow->addSpacing(20);
-    m_deviceLabel = new QLabel(panel);
-    m_deviceLabel->setObjectName(QStringLiteral("deviceLabel"));
-    m_deviceLabel->setStyleSheet(QStringLiteral("font-weight: bold; color: #0066cc;"));
-    secondRow->addWidget(m_deviceLabel);
-    secondRow->addSpacing(20);
-    secondRow->addWidget(new QLabel(str(Str::VersionLabel), panel));
-    m_versionLabel = new QLabel(QStringLiteral("-"), panel);
-    m_versionLabel->setObjectName(QStringLiteral("versionLabel"));
-    secondRow->addWidget(m_versionLabel);
-    secondRow->addStretch();
-    layout->addLayout(secondRow);
-
-    return panel;
 }
 
 QWidget *MainWindow::createBottomPanel()
@@ -263,282 +174,106 @@ QWidget *MainWindow::createBottomPanel()
     return panel;
 }
 
-void MainWindow::refreshPortList()
-{
-    const int selected = m_portCombo->currentIndex();
-    const QString location = selected >= 0 ? m_portCombo->itemData(selected).toString()
-                                           : QString();
-    const QString name = selected >= 0 ? m_portCombo->itemText(selected) : QString();
-    const QString typed = m_portCombo->currentText();
-    // A path the user typed is not in the system's list; a refresh must not wipe it.
-    const bool keepTyped = !typed.isEmpty() && typed != name;
-
-    m_portCombo->clear();
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &port : ports)
-        m_portCombo->addItem(port.portName(), port.systemLocation());
-
-    int index = location.isEmpty() ? -1 : m_portCombo->findData(location);
-    if (index < 0 && !name.isEmpty())
-        index = m_portCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        m_portCombo->setCurrentIndex(index);
-    if (keepTyped)
-        m_portCombo->setEditText(typed);
-}
-
-MainWindow::PortChoice MainWindow::chosenPort() const
-{
-    const QString text = m_portCombo->currentText();
-    const int selected = m_portCombo->currentIndex();
-    if (selected >= 0 && text == m_portCombo->itemText(selected))
-        return {m_portCombo->itemData(selected).toString(), text};
-    for (int i = 0; i < m_portCombo->count(); ++i) {
-        const QString location = m_portCombo->itemData(i).toString();
-        if (text == m_portCombo->itemText(i) || text == location)
-            return {location, m_portCombo->itemText(i)};
-    }
-    return {text, text};
-}
-
-void MainWindow::loadSettings()
-{
-    QSettings settings;
-    settings.beginGroup(settingsGroup);
-
-    const QString port = settings.value(QStringLiteral("port")).toString();
-    const QString portName = settings.value(QStringLiteral("portName")).toString();
-    int index = port.isEmpty() ? -1 : m_portCombo->findData(port);
-    if (index < 0 && !portName.isEmpty())
-        index = m_portCombo->findText(portName, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        m_portCombo->setCurrentIndex(index);
-    else if (QDir::isAbsolutePath(port) && QFileInfo::exists(port))
-        m_portCombo->setEditText(port);
-
-    index = m_baudCombo->findData(settings.value(QStringLiteral("baud"), 9600).toInt());
-    if (index >= 0)
-        m_baudCombo->setCurrentIndex(index);
-
-    const QString parity =
-        settings.value(QStringLiteral("parity"), QStringLiteral("N")).toString();
-    const QChar parityChar = parity.isEmpty() ? QLatin1Char('N') : parity.at(0);
-    index = m_parityCombo->findData(int(parityChar.unicode()));
-    if (index >= 0)
-        m_parityCombo->setCurrentIndex(index);
-
-    m_nodeSpin->setValue(settings.value(QStringLiteral("node"), 1).toInt());
-}
-
-void MainWindow::saveSettings()
-{
-    QSettings settings;
-    settings.beginGroup(settingsGroup);
-
-    // With the adapter unplugged there is nothing to store; keep the port that
-    // was last used so it is selected again once the adapter is back.
-    const PortChoice port = chosenPort();
-    if (!port.location.isEmpty()) {
-        settings.setValue(QStringLiteral("port"), port.location);
-        settings.setValue(QStringLiteral("portName"), port.name);
-    }
-    settings.setValue(QStringLiteral("baud"), m_baudCombo->currentData().toInt());
-    settings.setValue(QStringLiteral("parity"),
-                      QString(QChar(m_parityCombo->currentData().toInt())));
-    settings.setValue(QStringLiteral("node"), m_nodeSpin->value());
-}
-
 void MainWindow::onRefreshPorts()
 {
-    refreshPortList();
+    m_panel->refreshPortList();
     appendLog(str(Str::PortsRefreshed));
 }
 
 void MainWindow::onConnect()
 {
-    if (m_client->isConnected()) {
+    if (m_session->isConnected()) {
         endConnection();
         return;
     }
 
-    const PortChoice port = chosenPort();
+    const ConnectionPanel::PortChoice port = m_panel->chosenPort();
     if (port.location.isEmpty()) {
         QMessageBox::warning(this, str(Str::TitleWarning), str(Str::SelectPortPrompt));
         return;
     }
-    const int baud = m_baudCombo->currentData().toInt();
-    const char parity = QChar(m_parityCombo->currentData().toInt()).toLatin1();
-    const int node = m_nodeSpin->value();
+    const int baud = m_panel->baudRate();
+    const char parity = m_panel->parity();
+    const int node = m_panel->node();
 
-    ++m_connectionId;
     appendLog(str(Str::ConnectingTo)
                   .arg(port.location, QString::number(baud), QString(QChar::fromLatin1(parity))));
-    setStatus(str(Str::StatusConnecting), connectingStyle);
+    m_panel->showStatus(ConnectionPanel::Status::Connecting);
     QCoreApplication::processEvents();
 
-    if (!m_client->connect(port.location, baud, parity, 8, 1, node)) {
+    const DeviceSession::Result opened = m_session->open(port.location, baud, parity, node);
+    if (!opened.ok()) {
         // The log line brings its own "Connection failed" in the user's language.
         appendLog(str(Str::ConnectionFailed).arg(m_client->lastErrorReason()));
-        setStatus(str(Str::StatusDisconnected), disconnectedStyle);
-        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
+        m_panel->showStatus(ConnectionPanel::Status::Disconnected);
+        QMessageBox::critical(this, str(Str::TitleError), opened.reason);
         return;
     }
     identifyDevice();
 }
 
-bool MainWindow::stillConnected(quint64 connectionId) const
-{
-    return connectionId == m_connectionId && m_client->isConnected();
-}
-
 void MainWindow::identifyDevice()
 {
-    // Each request below lets the user click on; a click on the connection button
-    // closes the port, and then this attempt simply stops.
-    const quint64 connectionId = m_connectionId;
-
-    quint16 signature = 0;
-    const bool signatureRead = m_client->readSignature(signature);
-    if (!stillConnected(connectionId))
-        return;
-    if (!signatureRead) {
+    // The session reports a known device through its signals; what is left here are
+    // the two refusals. Any other end needs no word: either the device is on its page,
+    // or the user closed the port while a request waited.
+    const DeviceSession::Result result = m_session->identify(this);
+    if (result.status == DeviceSession::Status::SignatureUnanswered) {
         appendLog(str(Str::SignatureReadFailed));
-        m_client->disconnect();
-        setStatus(str(Str::StatusDisconnected), disconnectedStyle);
+        m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::critical(this, str(Str::TitleError), str(Str::DeviceSignatureReadFailed));
-        return;
-    }
-
-    DevicePlugin *plugin = PluginManager::instance()->pluginForSignature(signature);
-    if (!plugin) {
+    } else if (result.status == DeviceSession::Status::UnknownDevice) {
+        const quint16 signature = m_session->signature();
         appendLog(str(Str::UnknownDeviceSignature).arg(signature));
-        m_client->disconnect();
-        setStatus(str(Str::StatusDisconnected), disconnectedStyle);
+        m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::warning(this, str(Str::TitleWarning),
                              str(Str::UnknownDeviceNoPlugin)
                                  + QStringLiteral("\n\nSignature: %1").arg(signature));
-        return;
     }
-
-    quint16 major = 0;
-    quint16 minor = 0;
-    const bool versionRead = m_client->readVersion(major, minor);
-    if (!stillConnected(connectionId))
-        return;
-
-    m_connectButton->setText(str(Str::Disconnect));
-    setStatus(str(Str::StatusConnected), connectedStyle);
-    // A version that could not be read is not shown as if it had been.
-    m_versionLabel->setText(versionRead ? QStringLiteral("%1.%2").arg(major).arg(minor)
-                                        : QStringLiteral("-"));
-    appendLog(str(Str::ConnectedTo).arg(plugin->deviceName()));
-    saveSettings();
-    setActivePlugin(plugin);
-    plugin->readFromDevice();
 }
 
 void MainWindow::endConnection()
 {
-    ++m_connectionId;
-    m_client->disconnect();
-    m_connectButton->setText(str(Str::Connect));
-    setStatus(str(Str::StatusDisconnected), disconnectedStyle);
-    m_versionLabel->setText(QStringLiteral("-"));
-    setActivePlugin(nullptr);
+    m_session->close();
+    m_panel->showNoSession();
+    m_pageStack->setCurrentWidget(m_placeholderPage);
+    m_panel->setDeviceName(QString());
     appendLog(str(Str::Disconnected));
-}
-
-void MainWindow::setActivePlugin(DevicePlugin *plugin)
-{
-    if (plugin == m_currentPlugin)
-        return;
-
-    if (m_currentPlugin) {
-        QWidget *page = m_pageStack->widget(1);
-        if (page && page != m_placeholderPage)
-            retirePage(page);
-    }
-    m_currentPlugin = plugin;
-
-    if (!plugin) {
-        m_pageStack->setCurrentWidget(m_placeholderPage);
-        m_deviceLabel->clear();
-        return;
-    }
-    QWidget *page = plugin->createWidget(m_client, this);
-    m_pageStack->addWidget(page);
-    m_pageStack->setCurrentWidget(page);
-    m_deviceLabel->setText(plugin->deviceName());
-}
-
-void MainWindow::retirePage(QWidget *page)
-{
-    m_pageStack->removeWidget(page);
-    // The page may be waiting inside one of its own requests: it leaves the window
-    // and its live updates stop now, but it is destroyed only once that code is done.
-    page->hide();
-    page->setEnabled(false);
-    const QList<QTimer *> timers = page->findChildren<QTimer *>();
-    for (QTimer *timer : timers)
-        timer->stop();
-    m_retiredPages.append(page);
-    destroyRetiredPages();
-}
-
-void MainWindow::destroyRetiredPages()
-{
-    if (m_client->pendingWaits() > 0)
-        return; // waitsFinished brings us back
-    const QList<QPointer<QWidget>> pages = std::exchange(m_retiredPages, {});
-    for (const QPointer<QWidget> &page : pages)
-        delete page.data();
 }
 
 void MainWindow::onDefaults()
 {
-    m_baudCombo->setCurrentIndex(defaultBaudIndex);
-    m_parityCombo->setCurrentIndex(0);
-    m_nodeSpin->setValue(1);
+    m_panel->restoreDefaults();
     appendLog(str(Str::DefaultsRestored));
 }
 
-DevicePlugin *MainWindow::commandPlugin()
+void MainWindow::warnNotConnected()
 {
-    if (!m_client->isConnected()) {
-        QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
-        return nullptr;
-    }
-    return m_currentPlugin;
+    QMessageBox::warning(this, str(Str::TitleWarning), str(Str::NotConnected));
 }
 
 void MainWindow::onSaveToFlash()
 {
-    // The plug-in and connection this save started with; the user may disconnect or
-    // connect elsewhere while the editor's requests wait.
-    DevicePlugin *plugin = commandPlugin();
-    if (!plugin)
+    if (!m_session->isConnected()) {
+        warnNotConnected();
         return;
-    const quint64 connectionId = m_connectionId;
+    }
+    if (!m_session->plugin())
+        return;
+    const quint64 connectionId = m_session->connectionId();
 
     if (QMessageBox::question(this, str(Str::TitleConfirm), str(Str::ConfirmSaveToFlash),
                               QMessageBox::Yes | QMessageBox::No)
         != QMessageBox::Yes) {
         return;
     }
-    if (!stillConnected(connectionId) || m_currentPlugin != plugin)
+    // The user may have disconnected or connected elsewhere while the question waited.
+    if (!m_session->isCurrent(connectionId))
         return;
 
-    // The editor reports nothing back: a failed request shows in the client's count.
-    // Flashing after a failed write would store half-written settings in the device.
-    const quint64 failuresBefore = m_client->failureCount();
-    plugin->writeToDevice();
-    if (m_client->failureCount() != failuresBefore || !stillConnected(connectionId)) {
-        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
-        return;
-    }
-
-    if (!m_client->writeRegister(plugin->saveRegisterAddress(), saveCommand)) {
-        QMessageBox::critical(this, str(Str::TitleError), m_client->lastError());
+    const DeviceSession::Result result = m_session->saveToFlash();
+    if (!result.ok()) {
+        QMessageBox::critical(this, str(Str::TitleError), result.reason);
         return;
     }
     appendLog(str(Str::SavedToFlash));
@@ -547,13 +282,18 @@ void MainWindow::onSaveToFlash()
 
 void MainWindow::onReadAll()
 {
-    DevicePlugin *plugin = commandPlugin();
-    if (!plugin)
-        return;
-    const quint64 connectionId = m_connectionId;
-    plugin->readFromDevice();
-    if (stillConnected(connectionId))
+    switch (m_session->readAll().status) {
+    case DeviceSession::Status::NotConnected:
+        warnNotConnected();
+        break;
+    case DeviceSession::Status::Ok:
+    case DeviceSession::Status::ReadFailed:
+        // The editor reports its own failures; the line stands for the command.
         appendLog(str(Str::SettingsLoaded));
+        break;
+    default:
+        break; // no device on the port yet, or the connection went away meanwhile
+    }
 }
 
 void MainWindow::onAbout()
@@ -605,12 +345,6 @@ QString MainWindow::aboutText() const
     QString text = program + QStringLiteral("\n\n") + toolkit;
     text.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     return text;
-}
-
-void MainWindow::setStatus(const QString &text, const QString &styleSheet)
-{
-    m_statusLabel->setText(text);
-    m_statusLabel->setStyleSheet(styleSheet);
 }
 
 void MainWindow::appendLog(const QString &message)
