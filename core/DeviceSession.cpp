@@ -2,6 +2,7 @@
 
 #include "DevicePlugin.h"
 #include "I18n.h"
+#include "LivePoller.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
 
@@ -186,9 +187,9 @@ void DeviceSession::retirePage(QWidget *page)
     // and its live updates stop now, but it is destroyed only once that code is done.
     page->hide();
     page->setEnabled(false);
-    const QList<QTimer *> timers = page->findChildren<QTimer *>();
-    for (QTimer *timer : timers)
-        timer->stop();
+    const QList<LivePoller *> pollers = page->findChildren<LivePoller *>();
+    for (LivePoller *poller : pollers)
+        poller->stop();
     m_retiredPages.append(page);
     destroyRetiredPages();
 }
