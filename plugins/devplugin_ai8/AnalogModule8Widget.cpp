@@ -1,7 +1,5 @@
 #include "AnalogModule8Widget.h"
 
-#include "DeviceSettingsPage.h"
-#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -12,7 +10,6 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -66,25 +63,16 @@ void setBlocked(QSpinBox *spin, int value)
 } // namespace
 
 AnalogModule8Widget::AnalogModule8Widget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
-    , m_refresh(new LivePoller(client, RefreshIntervalMs,
-                               [this](const LivePoller::StillWanted &stillWanted) {
-                                   return readMeasuredValues(stillWanted);
-                               },
-                               this))
+    : DeviceEditor(client, parent)
+    , m_refresh(addLiveView(RefreshIntervalMs,
+                            [this](const LivePoller::StillWanted &stillWanted) {
+                                return readMeasuredValues(stillWanted);
+                            }))
 {
-    auto *layout = new QVBoxLayout(this);
-    auto *tabs = new QTabWidget;
-    layout->addWidget(tabs);
-    tabs->addTab(createSensorsTab(), tr("Sensors"));
-    tabs->addTab(createChannelSettingsTab(), tr("Channel Settings"));
-    tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-}
-
-AnalogModule8Widget::~AnalogModule8Widget()
-{
-    m_refresh->stop();
+    tabs()->addTab(createSensorsTab(), tr("Sensors"));
+    tabs()->addTab(createChannelSettingsTab(), tr("Channel Settings"));
+    tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Standard),
+                   tr("Device Settings"));
 }
 
 QWidget *AnalogModule8Widget::createSensorsTab()
@@ -208,23 +196,6 @@ QWidget *AnalogModule8Widget::createChannelSettingsTab()
     layout->addWidget(spsGroup);
     layout->addStretch();
     return page;
-}
-
-QWidget *AnalogModule8Widget::createDeviceSettingsTab()
-{
-    m_deviceSettingsPage = new DeviceSettingsPage(DeviceSettingsPage::Form::Standard,
-                                                  staticMetaObject.className());
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    return m_deviceSettingsPage;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool AnalogModule8Widget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 QString AnalogModule8Widget::formatSensorValue(int channel, short raw) const

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -92,15 +91,11 @@ QWidget *scrolled(QWidget *content)
 } // namespace
 
 ColumnIndicatorWidget::ColumnIndicatorWidget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
+    : DeviceEditor(client, parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    auto *tabs = new QTabWidget;
-    layout->addWidget(tabs);
-    tabs->addTab(createGeneralTab(), tr("Configuration"));
-    tabs->addTab(createRangesTab(), tr("Ranges"));
-    tabs->addTab(createSlaveTestTab(), tr("Slave Test"));
+    tabs()->addTab(createGeneralTab(), tr("Configuration"));
+    tabs()->addTab(createRangesTab(), tr("Ranges"));
+    tabs()->addTab(createSlaveTestTab(), tr("Slave Test"));
     updateSlaveControlsEnabled();
 }
 
@@ -259,13 +254,6 @@ void ColumnIndicatorWidget::setSpinValue(QSpinBox *box, unsigned short value)
 unsigned short ColumnIndicatorWidget::spinUnsignedValue(QSpinBox *box) const
 {
     return box ? static_cast<unsigned short>(box->value()) : 0;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool ColumnIndicatorWidget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 void ColumnIndicatorWidget::onSlaveModeToggled(bool checked)

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include "DeviceEditor.h"
 
 #include <array>
 
@@ -14,7 +13,7 @@ class QSpinBox;
 // Editor of the four-channel column indicator: the device's port settings, its mode and
 // master-mode sources, the colour ranges of its columns, and a slave test. Editing is
 // offline: only the slave test talks to the device before writeToDevice().
-class ColumnIndicatorWidget : public QWidget
+class ColumnIndicatorWidget : public DeviceEditor
 {
     Q_OBJECT
 
@@ -25,8 +24,8 @@ public:
     // `client` is not owned and may be nullptr; the constructor does not touch the device.
     ColumnIndicatorWidget(ModbusClient *client, QWidget *parent = nullptr);
 
-    void readFromDevice();
-    void writeToDevice();
+    void readFromDevice() override;
+    void writeToDevice() override;
 
 private slots:
     void onSlaveModeToggled(bool checked);
@@ -39,10 +38,7 @@ private:
     QWidget *createGeneralTab();
     QWidget *createRangesTab();
     QWidget *createSlaveTestTab();
-    bool isOnline() const;
 
-    // Not owned; a QPointer because the host may delete it while a request waits.
-    QPointer<ModbusClient> m_client;
     QSpinBox *m_deviceAddressSpin = nullptr;
     QComboBox *m_deviceBaudCombo = nullptr;
     QComboBox *m_deviceParityCombo = nullptr;

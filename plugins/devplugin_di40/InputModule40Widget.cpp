@@ -1,7 +1,5 @@
 #include "InputModule40Widget.h"
 
-#include "DeviceSettingsPage.h"
-#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -13,7 +11,6 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -54,25 +51,16 @@ QSpinBox *newDelaySpin()
 } // namespace
 
 InputModule40Widget::InputModule40Widget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
-    , m_refresh(new LivePoller(client, RefreshIntervalMs,
-                               [this](const LivePoller::StillWanted &stillWanted) {
-                                   return readLiveStates(stillWanted);
-                               },
-                               this))
+    : DeviceEditor(client, parent)
+    , m_refresh(addLiveView(RefreshIntervalMs,
+                            [this](const LivePoller::StillWanted &stillWanted) {
+                                return readLiveStates(stillWanted);
+                            }))
 {
-    auto *layout = new QVBoxLayout(this);
-    auto *tabs = new QTabWidget;
-    layout->addWidget(tabs);
-    tabs->addTab(createInputsTab(), tr("Inputs"));
-    tabs->addTab(createDelaysTab(), tr("Debounce Delays"));
-    tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-}
-
-InputModule40Widget::~InputModule40Widget()
-{
-    m_refresh->stop();
+    tabs()->addTab(createInputsTab(), tr("Inputs"));
+    tabs()->addTab(createDelaysTab(), tr("Debounce Delays"));
+    tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Standard),
+                   tr("Device Settings"));
 }
 
 QWidget *InputModule40Widget::createInputsTab()
@@ -159,23 +147,6 @@ QWidget *InputModule40Widget::createDelaysTab()
 
     scroll->setWidget(inner);
     return scroll;
-}
-
-QWidget *InputModule40Widget::createDeviceSettingsTab()
-{
-    m_deviceSettingsPage = new DeviceSettingsPage(DeviceSettingsPage::Form::Standard,
-                                                  staticMetaObject.className());
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    return m_deviceSettingsPage;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool InputModule40Widget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 void InputModule40Widget::updateInputDisplay(int index, bool active)

@@ -1,14 +1,10 @@
 #pragma once
 
-#include "LivePoller.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "DeviceEditor.h"
 
 #include <array>
 #include <bitset>
 
-class DeviceSettingsPage;
 class ModbusClient;
 class QComboBox;
 class QLabel;
@@ -17,7 +13,7 @@ class QSpinBox;
 // Editor of the 40-input digital module: live input states with an optional 500 ms
 // refresh, the debounce delay of each input (written to the device as soon as it
 // changes) and the device's own serial settings.
-class InputModule40Widget : public QWidget
+class InputModule40Widget : public DeviceEditor
 {
     Q_OBJECT
 
@@ -26,10 +22,9 @@ public:
 
     // `client` is not owned and may be nullptr; the constructor does not touch the device.
     InputModule40Widget(ModbusClient *client, QWidget *parent = nullptr);
-    ~InputModule40Widget() override;
 
-    void readFromDevice();
-    void writeToDevice();
+    void readFromDevice() override;
+    void writeToDevice() override;
     // Shows input `index` (0-based) as active (green) or inactive (grey).
     void updateInputDisplay(int index, bool active);
 
@@ -40,20 +35,12 @@ private slots:
 private:
     QWidget *createInputsTab();
     QWidget *createDelaysTab();
-    QWidget *createDeviceSettingsTab();
-    bool isOnline() const;
     bool readLiveStates(const LivePoller::StillWanted &stillWanted);
     void applyDelayToAll();
 
-    // Not owned; a QPointer because the host may delete it while a request waits.
-    QPointer<ModbusClient> m_client;
     LivePoller *m_refresh = nullptr;
     std::array<QLabel *, InputCount> m_inputIndicators{};
     std::array<QSpinBox *, InputCount> m_delaySpins{};
-    QSpinBox *m_deviceAddressSpin = nullptr;
-    QComboBox *m_deviceBaudCombo = nullptr;
-    QComboBox *m_deviceParityCombo = nullptr;
-    DeviceSettingsPage *m_deviceSettingsPage = nullptr;
     QSpinBox *m_applyAllSpin = nullptr;
     // Delays shown on the page that the device has not taken (their write failed);
     // writeToDevice() sends them again so that a save never flashes the old values.

@@ -1,6 +1,5 @@
 #include "OutputDO8Widget.h"
 
-#include "DeviceSettingsPage.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -11,7 +10,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -48,15 +46,12 @@ void showMask(const std::array<Button *, N> &buttons, quint16 mask)
 } // namespace
 
 OutputDO8Widget::OutputDO8Widget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
+    : DeviceEditor(client, parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    auto *tabs = new QTabWidget;
-    layout->addWidget(tabs);
-    tabs->addTab(createOutputsTab(), tr("Digital Outputs"));
-    tabs->addTab(createSafeStateTab(), tr("Safe State"));
-    tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
+    tabs()->addTab(createOutputsTab(), tr("Digital Outputs"));
+    tabs()->addTab(createSafeStateTab(), tr("Safe State"));
+    tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Standard),
+                   tr("Device Settings"));
 }
 
 QWidget *OutputDO8Widget::createOutputsTab()
@@ -118,23 +113,6 @@ QWidget *OutputDO8Widget::createSafeStateTab()
     layout->addLayout(checksRow);
     layout->addStretch();
     return page;
-}
-
-QWidget *OutputDO8Widget::createDeviceSettingsTab()
-{
-    m_deviceSettingsPage = new DeviceSettingsPage(DeviceSettingsPage::Form::Standard,
-                                                  staticMetaObject.className());
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    return m_deviceSettingsPage;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool OutputDO8Widget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 void OutputDO8Widget::onOutputToggled()

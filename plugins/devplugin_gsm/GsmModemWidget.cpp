@@ -1,6 +1,5 @@
 #include "GsmModemWidget.h"
 
-#include "DeviceSettingsPage.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -17,7 +16,6 @@
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QTextStream>
 #include <QVBoxLayout>
 
@@ -94,17 +92,14 @@ QWidget *scrollingPage(QVBoxLayout **layout)
 } // namespace
 
 GsmModemWidget::GsmModemWidget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
+    : DeviceEditor(client, parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    auto *tabs = new QTabWidget;
-    layout->addWidget(tabs);
-    tabs->addTab(createPhonesTab(), tr("Phones"));
-    tabs->addTab(createSmsInputsTab(), tr("SMS Inputs"));
-    tabs->addTab(createSmsRegistersTab(), tr("SMS Registers"));
-    tabs->addTab(createStatusTab(), tr("Status"));
-    tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
+    tabs()->addTab(createPhonesTab(), tr("Phones"));
+    tabs()->addTab(createSmsInputsTab(), tr("SMS Inputs"));
+    tabs()->addTab(createSmsRegistersTab(), tr("SMS Registers"));
+    tabs()->addTab(createStatusTab(), tr("Status"));
+    tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Standard),
+                   tr("Device Settings"));
 }
 
 QWidget *GsmModemWidget::createPhonesTab()
@@ -245,23 +240,6 @@ QWidget *GsmModemWidget::createStatusTab()
     layout->addLayout(refreshRow);
     layout->addStretch();
     return page;
-}
-
-QWidget *GsmModemWidget::createDeviceSettingsTab()
-{
-    m_deviceSettingsPage = new DeviceSettingsPage(DeviceSettingsPage::Form::Standard,
-                                                  staticMetaObject.className());
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    return m_deviceSettingsPage;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool GsmModemWidget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 QLineEdit *GsmModemWidget::messageEdit(int k) const

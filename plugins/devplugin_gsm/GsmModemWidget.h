@@ -1,12 +1,11 @@
 #pragma once
 
+#include "DeviceEditor.h"
+
 #include <QList>
-#include <QPointer>
-#include <QWidget>
 
 #include <array>
 
-class DeviceSettingsPage;
 class ModbusClient;
 class QCheckBox;
 class QComboBox;
@@ -18,7 +17,7 @@ class QSpinBox;
 // Editor of the GSM modem: five telephone numbers, 36 prepared messages, the modem's
 // status and a "send now" command. The modem keeps its texts as Windows-1251 bytes,
 // two to a holding register (first byte in the low half), zero-terminated.
-class GsmModemWidget : public QWidget
+class GsmModemWidget : public DeviceEditor
 {
     Q_OBJECT
 
@@ -31,8 +30,8 @@ public:
     // `client` is not owned and may be nullptr; the constructor does not touch the device.
     GsmModemWidget(ModbusClient *client, QWidget *parent = nullptr);
 
-    void readFromDevice();
-    void writeToDevice();
+    void readFromDevice() override;
+    void writeToDevice() override;
 
     // One byte of the device's character set to UTF-16. 0x98, which the code page
     // leaves unassigned, and 0 give U+0000.
@@ -63,18 +62,14 @@ private:
     QWidget *createSmsInputsTab();
     QWidget *createSmsRegistersTab();
     QWidget *createStatusTab();
-    QWidget *createDeviceSettingsTab();
     void readPhones();
     void readSmsMessages();
     void writePhones();
     void writeSmsMessages();
     void updateStatusIndicators();
-    bool isOnline() const;
     // The edit of message k, 1 to 36.
     QLineEdit *messageEdit(int k) const;
 
-    // Not owned; a QPointer because the host may delete it while a request waits.
-    QPointer<ModbusClient> m_client;
     std::array<QLineEdit *, PhoneCount> m_phoneEdits{};
     std::array<QLineEdit *, 12> m_smsInputEdits{};
     std::array<QLineEdit *, 24> m_smsRegisterEdits{};
@@ -86,8 +81,4 @@ private:
     QSpinBox *m_smsNumberSpin = nullptr;
     QPushButton *m_sendSmsButton = nullptr;
     QPushButton *m_refreshButton = nullptr;
-    QSpinBox *m_deviceAddressSpin = nullptr;
-    QComboBox *m_deviceBaudCombo = nullptr;
-    QComboBox *m_deviceParityCombo = nullptr;
-    DeviceSettingsPage *m_deviceSettingsPage = nullptr;
 };

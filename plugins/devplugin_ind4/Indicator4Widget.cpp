@@ -1,7 +1,5 @@
 #include "Indicator4Widget.h"
 
-#include "DeviceSettingsPage.h"
-#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QCheckBox>
@@ -17,7 +15,6 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -72,25 +69,15 @@ QSpinBox *newSpin(int minimum, int maximum, int value)
 } // namespace
 
 Indicator4Widget::Indicator4Widget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
-    , m_monitor(new LivePoller(client, MonitorIntervalMs,
-                               [this](const LivePoller::StillWanted &stillWanted) {
-                                   return monitorTick(stillWanted);
-                               },
-                               this))
+    : DeviceEditor(client, parent)
+    , m_monitor(addLiveView(MonitorIntervalMs,
+                            [this](const LivePoller::StillWanted &stillWanted) {
+                                return monitorTick(stillWanted);
+                            }))
 {
-    auto *layout = new QVBoxLayout(this);
-    auto *tabs = new QTabWidget;
-    layout->addWidget(tabs);
-    tabs->addTab(createConfigurationTab(), tr("Configuration"));
-    tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-}
-
-Indicator4Widget::~Indicator4Widget()
-{
-    // No tick may reach the child widgets while they are being destroyed.
-    m_monitor->stop();
+    tabs()->addTab(createConfigurationTab(), tr("Configuration"));
+    tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Standard),
+                   tr("Device Settings"));
 }
 
 const QStringList &Indicator4Widget::prefixSymbols()
@@ -227,23 +214,6 @@ QWidget *Indicator4Widget::createConfigurationTab()
     layout->addStretch();
     updateScaleFieldsEnabled();
     return page;
-}
-
-QWidget *Indicator4Widget::createDeviceSettingsTab()
-{
-    m_deviceSettingsPage = new DeviceSettingsPage(DeviceSettingsPage::Form::Standard,
-                                                  staticMetaObject.className());
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    return m_deviceSettingsPage;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool Indicator4Widget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 void Indicator4Widget::updateScaleFieldsEnabled()

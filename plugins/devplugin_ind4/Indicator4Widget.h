@@ -1,14 +1,11 @@
 #pragma once
 
-#include "LivePoller.h"
+#include "DeviceEditor.h"
 
-#include <QPointer>
 #include <QStringList>
-#include <QWidget>
 
 #include <array>
 
-class DeviceSettingsPage;
 class ModbusClient;
 class QCheckBox;
 class QComboBox;
@@ -21,17 +18,16 @@ class QSpinBox;
 // of the four inputs, the display string, the display options and the per-input
 // measuring set-up, and the "Device Settings" page. The configuration reaches the
 // device only through writeToDevice(); the display string only from the monitor.
-class Indicator4Widget : public QWidget
+class Indicator4Widget : public DeviceEditor
 {
     Q_OBJECT
 
 public:
     // `client` is not owned and may be nullptr; the constructor does not touch the device.
     Indicator4Widget(ModbusClient *client, QWidget *parent = nullptr);
-    ~Indicator4Widget() override;
 
-    void readFromDevice();
-    void writeToDevice();
+    void readFromDevice() override;
+    void writeToDevice() override;
 
     // "Off" for a disabled input, the reading scaled by its input type, "Error" for a
     // type the editor does not know.
@@ -50,14 +46,10 @@ private:
     using PerInput = std::array<T *, InputCount>;
 
     QWidget *createConfigurationTab();
-    QWidget *createDeviceSettingsTab();
     void updateScaleFieldsEnabled();
     bool monitorTick(const LivePoller::StillWanted &stillWanted);
     bool sendStringToDevice();
-    bool isOnline() const;
 
-    // Not owned; a QPointer because the host may delete it while a request waits.
-    QPointer<ModbusClient> m_client;
     LivePoller *m_monitor = nullptr;
     QPushButton *m_monitorButton = nullptr;
     PerInput<QLabel> m_valueLabels{};
@@ -74,10 +66,6 @@ private:
     PerInput<QSpinBox> m_beginMaSpins{};
     PerInput<QSpinBox> m_scaleBeginSpins{};
     PerInput<QSpinBox> m_scaleEndSpins{};
-    QSpinBox *m_deviceAddressSpin = nullptr;
-    QComboBox *m_deviceBaudCombo = nullptr;
-    QComboBox *m_deviceParityCombo = nullptr;
-    DeviceSettingsPage *m_deviceSettingsPage = nullptr;
 
     // Input types as the device last reported them. A type box cannot show a code it
     // does not list; a write then gives the device its own code back.

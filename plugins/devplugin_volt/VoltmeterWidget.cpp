@@ -1,7 +1,5 @@
 #include "VoltmeterWidget.h"
 
-#include "DeviceSettingsPage.h"
-#include "LivePoller.h"
 #include "ModbusClient.h"
 
 #include <QComboBox>
@@ -11,7 +9,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -83,15 +80,12 @@ QTableWidget *inputTable(int columns, const QStringList &headings, const QList<i
 } // namespace
 
 VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
-    : QWidget(parent)
-    , m_client(client)
-    , m_monitor(new LivePoller(client, MonitorIntervalMs,
-                               [this](const LivePoller::StillWanted &stillWanted) {
-                                   return readReadings(stillWanted);
-                               },
-                               this))
+    : DeviceEditor(client, parent)
+    , m_monitor(addLiveView(MonitorIntervalMs,
+                            [this](const LivePoller::StillWanted &stillWanted) {
+                                return readReadings(stillWanted);
+                            }))
 {
-    auto *layout = new QVBoxLayout(this);
     auto *buttons = new QHBoxLayout;
     auto *defaultsButton = new QPushButton(tr("Defaults"));
     defaultsButton->setObjectName(QStringLiteral("defaultsButton"));
@@ -103,22 +97,20 @@ VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
     connect(m_monitorButton, &QPushButton::toggled, this, &VoltmeterWidget::onMonitorToggled);
     buttons->addWidget(m_monitorButton);
     buttons->addStretch();
-    layout->addLayout(buttons);
+    qobject_cast<QVBoxLayout *>(layout())->insertLayout(0, buttons);
 
-    auto *tabs = new QTabWidget;
-    tabs->addTab(createConfigurationTab(), tr("Configuration"));
-    tabs->addTab(createDeviceSettingsTab(), tr("Device Settings"));
-    tabs->addTab(createMonitoringTab(), tr("Monitoring"));
-    layout->addWidget(tabs, 1);
+    tabs()->addTab(createConfigurationTab(), tr("Configuration"));
+    QWidget *settings = createDeviceSettingsTab(DeviceSettingsPage::Form::Grouped);
+    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
+    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
+    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
+    m_buildDateLabel = m_deviceSettingsPage->buildTimeLabel();
+    tabs()->addTab(settings, tr("Device Settings"));
+    tabs()->addTab(createMonitoringTab(), tr("Monitoring"));
 
     applyDefaults();
     // Nothing here comes from the device yet.
     enableConfigWidgets(false);
-}
-
-VoltmeterWidget::~VoltmeterWidget()
-{
-    m_monitor->stop();
 }
 
 QWidget *VoltmeterWidget::createConfigurationTab()
@@ -197,17 +189,6 @@ QWidget *VoltmeterWidget::createConfigurationTab()
     return page;
 }
 
-QWidget *VoltmeterWidget::createDeviceSettingsTab()
-{
-    m_deviceSettingsPage = new DeviceSettingsPage(DeviceSettingsPage::Form::Grouped,
-                                                  staticMetaObject.className());
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    m_buildDateLabel = m_deviceSettingsPage->buildTimeLabel();
-    return m_deviceSettingsPage;
-}
-
 QWidget *VoltmeterWidget::createMonitoringTab()
 {
     auto *page = new QWidget;
@@ -230,13 +211,6 @@ QWidget *VoltmeterWidget::createMonitoringTab()
     note->setStyleSheet(QStringLiteral("color: gray;"));
     layout->addWidget(note);
     return page;
-}
-
-// Asked before every request, not once per operation: while one request waits, the
-// user or the host may disconnect or even delete the client.
-bool VoltmeterWidget::isOnline() const
-{
-    return m_client && m_client->isConnected();
 }
 
 void VoltmeterWidget::onDefaultsClicked()

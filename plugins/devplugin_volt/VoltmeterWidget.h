@@ -1,13 +1,9 @@
 #pragma once
 
-#include "LivePoller.h"
-
-#include <QPointer>
-#include <QWidget>
+#include "DeviceEditor.h"
 
 #include <array>
 
-class DeviceSettingsPage;
 class ModbusClient;
 class QComboBox;
 class QLabel;
@@ -19,7 +15,7 @@ class QSpinBox;
 // Settings"), and the inputs in their units while the monitor runs ("Monitoring").
 // Inputs 1 to 4 are configurable; inputs 5 to 8 measure voltage with a divider fixed in
 // the firmware.
-class VoltmeterWidget : public QWidget
+class VoltmeterWidget : public DeviceEditor
 {
     Q_OBJECT
 
@@ -29,10 +25,9 @@ public:
 
     // `client` is not owned and may be nullptr; the constructor does not touch the device.
     VoltmeterWidget(ModbusClient *client, QWidget *parent = nullptr);
-    ~VoltmeterWidget() override;
 
-    void readFromDevice();
-    void writeToDevice();
+    void readFromDevice() override;
+    void writeToDevice() override;
 
 private slots:
     void onDefaultsClicked();
@@ -50,12 +45,8 @@ private:
     void updateSensorDisplay(int index, ushort raw);
     bool readReadings(const LivePoller::StillWanted &stillWanted);
     QWidget *createConfigurationTab();
-    QWidget *createDeviceSettingsTab();
     QWidget *createMonitoringTab();
-    bool isOnline() const;
 
-    // Not owned; a QPointer because the host may delete it while a request waits.
-    QPointer<ModbusClient> m_client;
     LivePoller *m_monitor = nullptr;
     std::array<QComboBox *, InputCount> m_typeCombos{};
     std::array<QSpinBox *, InputCount> m_rampSpins{};
@@ -69,5 +60,4 @@ private:
     QComboBox *m_deviceParityCombo = nullptr;
     QLabel *m_buildDateLabel = nullptr;
     QPushButton *m_monitorButton = nullptr;
-    DeviceSettingsPage *m_deviceSettingsPage = nullptr;
 };
