@@ -173,9 +173,25 @@ bool ModbusClient::isBusy() const
     return m_pendingWaits > 0 || (m_connected && lineSettling());
 }
 
+bool ModbusClient::runWait(QEventLoop &loop, int timeoutMs)
+{
+    // This client may even be destroyed by code that runs in the nested loop.
+    const QPointer<ModbusClient> self(this);
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    ++m_pendingWaits;
+    loop.exec();
+    if (!self)
+        return false;
+    if (--m_pendingWaits == 0)
+        emit waitsFinished();
+    return true;
+}
+
 bool ModbusClient::waitForQuietLine()
 {
-    const QPointer<ModbusClient> self(this);
     const qint64 giveUpAt = m_clock.elapsed() + MaxSettleMs;
     while (lineSettling()) {
         if (m_clock.elapsed() >= giveUpAt) {
@@ -183,9 +199,6 @@ bool ModbusClient::waitForQuietLine()
             return false;
         }
         QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
         QObject::connect(this, &ModbusClient::disconnected, &loop, &QEventLoop::quit);
         qint64 waitMs = m_quietNeededMs - (m_clock.elapsed() - m_lastActivityMs);
         for (const Abandoned &entry : std::as_const(m_abandoned)) {
@@ -194,13 +207,8 @@ bool ModbusClient::waitForQuietLine()
                 waitMs = qMax(waitMs, entry.deadlineMs - m_clock.elapsed());
             }
         }
-        timer.start(int(qBound<qint64>(1, waitMs, qint64(MaxSettleMs))));
-        ++m_pendingWaits;
-        loop.exec();
-        if (!self)
+        if (!runWait(loop, int(qBound<qint64>(1, waitMs, qint64(MaxSettleMs)))))
             return false;
-        if (--m_pendingWaits == 0)
-            emit waitsFinished();
         if (!m_connected) {
             fail(tr("Not connected"));
             return false;
@@ -249,24 +257,14 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
         return false;
     }
 
-    // The reply dies with the toolkit client when disconnect() runs during the wait;
-    // this client may even be destroyed by code that runs in the nested loop.
+    // The reply dies with the toolkit client when disconnect() runs during the wait.
     QPointer<QModbusReply> guard(reply);
-    const QPointer<ModbusClient> self(this);
     if (!reply->isFinished()) {
         QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
         QObject::connect(reply, &QModbusReply::finished, &loop, &QEventLoop::quit);
         QObject::connect(reply, &QObject::destroyed, &loop, &QEventLoop::quit);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timer.start(m_timeout + GuardMarginMs);
-        ++m_pendingWaits;
-        loop.exec();
-        if (!self)
+        if (!runWait(loop, m_timeout + GuardMarginMs))
             return false;
-        if (--m_pendingWaits == 0)
-            emit waitsFinished();
     }
 
     if (!guard) {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+class QEventLoop;
 class QModbusDataUnit;
 class QModbusReply;
 class QModbusRtuSerialClient;
@@ -87,6 +88,9 @@ private:
     // guard gave up on, and until the line has been quiet since. False when the
     // connection went away meanwhile or the line never went quiet.
     bool waitForQuietLine();
+    // Runs `loop` for at most `timeoutMs`, counted as a waiting caller. False when this
+    // client was destroyed meanwhile: the caller must then return at once.
+    bool runWait(QEventLoop &loop, int timeoutMs);
     bool lineSettling() const;
     void noteLineActivity();
 
