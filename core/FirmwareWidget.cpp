@@ -160,6 +160,12 @@ void FirmwareWidget::createUI()
     clearRow->addWidget(clearButton);
     logLayout->addLayout(clearRow);
     layout->addWidget(logGroup, 1);
+
+    // In a dialog the button after the port box would become the default one, and
+    // Enter in the port box would click it: no button here is a default.
+    const QList<QPushButton *> pushButtons = findChildren<QPushButton *>();
+    for (QPushButton *button : pushButtons)
+        button->setAutoDefault(false);
 }
 
 void FirmwareWidget::fwLog(const QString &message, const QString &colour)
@@ -187,10 +193,18 @@ void FirmwareWidget::fwLog(const QString &message, const QString &colour)
 
 void FirmwareWidget::onRefreshPorts()
 {
+    // A path the user typed is not in the system's list; a refresh must not wipe it.
+    const int selected = m_portCombo->currentIndex();
+    const QString typed = m_portCombo->currentText();
+    const bool keepTyped =
+        !typed.isEmpty() && (selected < 0 || typed != m_portCombo->itemText(selected));
+
     m_portCombo->clear();
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports)
         m_portCombo->addItem(port.portName(), port.systemLocation());
+    if (keepTyped)
+        m_portCombo->setEditText(typed);
 }
 
 QString FirmwareWidget::fwPortName() const
