@@ -1,8 +1,12 @@
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
 #include "FindControl.h"
+#include "FirmwareUploader.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
+#include "LogLines.h"
+#include "MainWindow.h"
+#include "TestApplication.h"
 #include "VirtualSerialPair.h"
 
 #include <QModbusRtuSerialClient>
@@ -17,6 +21,7 @@
 
 using Exchange = BootloaderSimulator::Exchange;
 using Fault = DeviceSimulator::Fault;
+using Level = FirmwareUploader::Level;
 using Setup = std::function<void(BootloaderSimulator &, FirmwareWidget &)>;
 
 Q_DECLARE_METATYPE(Setup)
@@ -216,7 +221,7 @@ class tst_Firmware : public QObject
 private slots:
     void initTestCase()
     {
-        I18n::instance()->setLanguage(Lang::English);
+        prepareTestApplication();
         QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
         QVERIFY(m_dir.isValid());
     }
@@ -236,13 +241,6 @@ private slots:
             QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
     }
 
-    void crc()
-    {
-        QCOMPARE(FirmwareWidget::fwCrc32(reinterpret_cast<const uchar *>("123456789"), 9),
-                 0x0376E6E7u);
-        QCOMPARE(FirmwareWidget::fwCrc32(nullptr, 0), 0xFFFFFFFFu);
-    }
-
     void checksum_data()
     {
         QTest::addColumn<QByteArray>("contents"); // "{crc}": the checksum of `counted`
@@ -251,6 +249,9 @@ private slots:
 
         const QByteArray bytes("\x01\x02\x03\x04");
         const QByteArray record(":0400000001020304F2\n");
+        QTest::newRow("catalogue check value") << QByteArray(":09000000313233343536373839"
+                                                             "00\n#CRC32:0376E6E7\n")
+                                               << QByteArray("123456789") << Verified;
         QTest::newRow("trimmed record, CR LF")
             << "# made by hand\r\n" + record + " \t #CRC32:{crc}  \r\n" << bytes << Verified;
         QTest::newRow("lower-case marker") << record + "#crc32:{crc}\n" << bytes << NotFound;
@@ -517,6 +518,7 @@ private slots:
         const QString path = writeFile(QStringLiteral("image.enc"), contents);
         const QString port = m_pair.clientPath();
         FirmwareWidget widget;
+        QSignalSpy ended(&widget, &FirmwareWidget::uploadEnded);
         setPort(widget, port);
         setup(*m_bootloader, widget);
         QString whileRunning;
@@ -532,6 +534,8 @@ private slots:
         QVERIFY2(clock.elapsed() < 10000, "every wait is bounded");
 
         QStringList shown = logOf(widget);
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.constFirst().constFirst().toString(), shown.constLast().section(": ", 1));
         log = filled(log, path, port, imageChecksum(contents));
         if (log.constLast().endsWith(QLatin1Char('*')) && !shown.isEmpty()) {
             log.last().chop(1); // the rest is the toolkit's own text
@@ -584,50 +588,129 @@ private slots:
         QCOMPARE(write(4), (SimulatedRequest{16, 0, 23, QList<quint16>(22, 0x5959) << 0}));
     }
 
-    // Closing the dialog during an upload is a cancel request; it closes afterwards.
+    // The uploader alone, with no window: a cancel during the pause after the first line
+    // is taken at once (the pause runs events) but acted on only before the next line,
+    // and the status read still comes 3000 ms after the command.
+    void uploaderWithoutWindow()
+    {
+        const QByteArray contents = withChecksum(smallImage());
+        QFile file(writeFile(QStringLiteral("image.enc"), contents));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        FirmwareUploader uploader;
+        QSignalSpy lines(&uploader, &FirmwareUploader::logLine);
+        QSignalSpy progress(&uploader, &FirmwareUploader::progressChanged);
+        QSignalSpy finished(&uploader, &FirmwareUploader::finished);
+        QElapsedTimer clock;
+        qint64 commanded = -1, cancelled = -1, statusRead = -1;
+        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &uploader,
+                [&](const SimulatedRequest &request) {
+                    const Exchange exchange = BootloaderSimulator::exchangeOf(request);
+                    if (exchange == Exchange::StatusRead)
+                        statusRead = clock.elapsed();
+                    if (exchange != Exchange::Command || commanded >= 0)
+                        return;
+                    commanded = clock.elapsed();
+                    QTimer::singleShot(500, &uploader, [&] {
+                        cancelled = clock.elapsed();
+                        uploader.cancel();
+                    });
+                });
+        clock.start();
+        QCOMPARE(uploader.upload(m_pair.clientPath(), file), FirmwareUploader::Result::Cancelled);
+        QVERIFY2(cancelled >= 0 && cancelled - commanded < 2500, "Cancel seen in the pause");
+        QVERIFY2(statusRead - commanded >= 3000, "the pause is not cut short");
+        QCOMPARE(exchangeCounts(*m_bootloader), (QList<int>{1, 1, 1, 1, 1}));
+        QList<Level> levels;
+        for (const QList<QVariant> &line : std::as_const(lines))
+            levels << line.constFirst().value<Level>();
+        QCOMPARE(levels, (QList<Level>{Level::Ok, Level::Warning, Level::Ok, Level::Ok,
+                                       Level::Info, Level::Warning}));
+        QCOMPARE(lines.constLast().constLast().toString(), Cancelled.section(": ", 1));
+        const QByteArray first = BootloaderImage::linesToSend(contents).constFirst();
+        const qsizetype read = contents.indexOf(first) + first.size() + 1;
+        QCOMPARE(progress, QList<QList<QVariant>>{{int(read * 100 / contents.size())}});
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!uploader.findChild<QModbusRtuSerialClient *>());
+    }
+
+    // Enter in the port box clicks no button (none is the dialog's default) and neither
+    // it nor Refresh throws a typed path away.
+    void typedPortKept()
+    {
+        QDialog dialog;
+        auto *widget = new FirmwareWidget(&dialog);
+        (new QVBoxLayout(&dialog))->addWidget(widget);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto *combo = findControl<QComboBox>(widget, "portCombo");
+        auto *refresh = findControl<QPushButton>(widget, "refreshButton");
+        QSignalSpy refreshed(refresh, &QPushButton::clicked);
+        combo->setFocus();
+        combo->clearEditText();
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("/tmp/typed/port"));
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        QCOMPARE(refreshed.size(), 0);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(combo->currentText(), QStringLiteral("/tmp/typed/port"));
+        refresh->click();
+        QCOMPARE(combo->currentText(), QStringLiteral("/tmp/typed/port"));
+    }
+
+    // In the main window's dialog: a close during an upload cancels it, Escape is
+    // ignored; either way the dialog stays open with the result in its log until it is
+    // closed again, and the main window's log gets that last line.
     void closingTheDialog_data()
     {
-        QTest::addColumn<int>("trigger"); // the exchange during which the user closes
+        QTest::addColumn<int>("trigger"); // the exchange during which the user acts
         QTest::addColumn<bool>("escape");
-        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false;
-        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false;
-        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true;
+        QTest::addColumn<QString>("last");
+        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false
+                                              << CancelledWaiting;
+        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false
+                                                    << Cancelled;
+        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true << Success;
     }
 
     void closingTheDialog()
     {
         QFETCH(int, trigger);
         QFETCH(bool, escape);
+        QFETCH(QString, last);
         const bool waiting = trigger == int(Exchange::Identity);
         if (waiting)
             m_bootloader->setBootDelay(1000);
         const QString path = writeFile(QStringLiteral("image.enc"), withChecksum(smallImage()));
-        QDialog dialog; // as the main window builds it
-        auto *widget = new FirmwareWidget(&dialog);
-        (new QVBoxLayout(&dialog))->addWidget(widget);
-        setPort(*widget, m_pair.clientPath());
-        bool closeTried = false;
-        bool stillOpen = false;
-        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &dialog,
-                [&](const SimulatedRequest &request) {
-                    if (int(BootloaderSimulator::exchangeOf(request)) != trigger
-                        || std::exchange(closeTried, true))
-                        return;
-                    if (escape) // reaches the dialog from the control with the focus
-                        QTest::keyClick(findControl<QPushButton>(widget, "cancelButton"),
-                                        Qt::Key_Escape);
-                    else
-                        dialog.close();
-                    stillOpen = dialog.isVisible() && widget->isBusy();
-                });
-        QTimer::singleShot(0, widget, [&] { clickAndChoose(*widget, "uploadButton", path); });
-        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        QVERIFY(stillOpen); // when the close was tried
-        QCOMPARE(dialog.findChild<FirmwareWidget *>(), widget);
-        QVERIFY(!widget->isBusy());
-        QCOMPARE(logOf(*widget).constLast(), waiting ? CancelledWaiting : Cancelled);
+        MainWindow window;
+        bool tried = false;
+        QStringList seen; // after the upload: the dialog, its log's last line, its controls
+        QTimer::singleShot(0, &window, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            auto *widget = dialog ? dialog->findChild<FirmwareWidget *>() : nullptr;
+            if (!widget)
+                return;
+            setPort(*widget, m_pair.clientPath());
+            connect(m_bootloader.get(), &DeviceSimulator::requestReceived, widget,
+                    [&, dialog, widget](const SimulatedRequest &request) {
+                        if (int(BootloaderSimulator::exchangeOf(request)) != trigger
+                            || std::exchange(tried, true))
+                            return;
+                        if (escape) // reaches the dialog from the control with the focus
+                            QTest::keyClick(findControl<QPushButton>(widget, "cancelButton"),
+                                            Qt::Key_Escape);
+                        else
+                            dialog->close();
+                    });
+            clickAndChoose(*widget, "uploadButton", path);
+            QCoreApplication::processEvents(); // where a deferred close would run
+            seen << (dialog->isVisible() ? "open" : "closed") << logOf(*widget).constLast()
+                 << controls(*widget);
+            dialog->close();
+        });
+        findControl<QAction>(&window, "firmwareUpdateAction")->trigger();
+        QVERIFY(tried);
+        QCOMPARE(seen, (QStringList{"open", last, Idle}));
+        QCOMPARE(logLines(&window).constLast(), last.section(": ", 1));
         QCOMPARE(m_bootloader->exitCommands(), waiting ? 0 : 1);
-        QCOMPARE(controls(*widget), Idle);
     }
 };
 
