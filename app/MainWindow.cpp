@@ -312,14 +312,16 @@ void MainWindow::onFirmwareUpdate()
 {
     // A new dialog and window for every use: nothing of an earlier upload survives.
     // The firmware window turns a close during an upload into a cancel request and
-    // closes the dialog itself once the upload has ended, so it is never destroyed
-    // while its procedure runs.
+    // keeps the dialog open until the upload has ended, so it is never destroyed while
+    // its procedure runs. How each upload ended stays in this log after the dialog.
     QDialog dialog(this);
     dialog.setWindowTitle(str(Str::FwWindowTitle));
     dialog.setMinimumSize(600, 500);
     dialog.resize(650, 550);
     auto *layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new FirmwareWidget(&dialog));
+    auto *firmware = new FirmwareWidget(&dialog);
+    connect(firmware, &FirmwareWidget::uploadEnded, this, &MainWindow::appendLog);
+    layout->addWidget(firmware);
     dialog.exec();
 }
 

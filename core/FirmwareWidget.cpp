@@ -22,10 +22,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QTimer>
 #include <QVBoxLayout>
-
-#include <utility>
 
 namespace {
 
@@ -79,7 +76,6 @@ bool FirmwareWidget::requestClose()
 {
     if (!m_busy)
         return true;
-    m_closeRequested = true;
     onCancel();
     return false;
 }
@@ -164,6 +160,12 @@ void FirmwareWidget::createUI()
     clearRow->addWidget(clearButton);
     logLayout->addLayout(clearRow);
     layout->addWidget(logGroup, 1);
+
+    // In a dialog the button after the port box would become the default one, and
+    // Enter in the port box would click it: no button here is a default.
+    const QList<QPushButton *> pushButtons = findChildren<QPushButton *>();
+    for (QPushButton *button : pushButtons)
+        button->setAutoDefault(false);
 }
 
 void FirmwareWidget::fwLog(const QString &message, const QString &colour)
@@ -191,10 +193,18 @@ void FirmwareWidget::fwLog(const QString &message, const QString &colour)
 
 void FirmwareWidget::onRefreshPorts()
 {
+    // A path the user typed is not in the system's list; a refresh must not wipe it.
+    const int selected = m_portCombo->currentIndex();
+    const QString typed = m_portCombo->currentText();
+    const bool keepTyped =
+        !typed.isEmpty() && (selected < 0 || typed != m_portCombo->itemText(selected));
+
     m_portCombo->clear();
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports)
         m_portCombo->addItem(port.portName(), port.systemLocation());
+    if (keepTyped)
+        m_portCombo->setEditText(typed);
 }
 
 QString FirmwareWidget::fwPortName() const
@@ -305,10 +315,7 @@ void FirmwareWidget::onStartUpload()
     if (!self)
         return;
     m_busy = false;
-    if (std::exchange(m_closeRequested, false) && m_watchedWindow) {
-        QWidget *window = m_watchedWindow;
-        QTimer::singleShot(0, window, [window] { window->close(); });
-    }
+    emit uploadEnded(m_lastUploaderLine);
 }
 
 void FirmwareWidget::onCancel()
@@ -318,6 +325,7 @@ void FirmwareWidget::onCancel()
 
 void FirmwareWidget::showUploaderLine(FirmwareUploader::Level level, const QString &message)
 {
+    m_lastUploaderLine = message;
     fwLog(message, colourOf(level));
 }
 
@@ -348,16 +356,17 @@ bool FirmwareWidget::eventFilter(QObject *watched, QEvent *event)
     }
     // Destroying the widget in the middle of an upload would pull its state from under
     // the running procedure: closing becomes a cancel request instead, and the window
-    // is closed once the upload has ended.
+    // stays open so that its log tells how the upload ended.
     if (m_busy && watched == m_watchedWindow) {
         if (event->type() == QEvent::Close) {
             requestClose();
             event->ignore();
             return true;
         }
+        // A dialog takes Escape for a close that no close event announces; a stray one
+        // must neither end the upload nor hide its log.
         if (event->type() == QEvent::KeyPress
             && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Cancel)) {
-            requestClose();
             return true;
         }
     }

@@ -19,8 +19,9 @@ class QTextEdit;
 // connection.
 //
 // The upload runs on the GUI thread in nested event loops. The window that holds this
-// widget must not destroy it meanwhile (isBusy()); closing that window during an upload
-// is turned into a cancel request, and the window is closed once the upload has ended.
+// widget must not destroy it meanwhile (isBusy()): closing that window during an upload
+// is turned into a cancel request and the window stays open, so that its log shows how
+// the upload ended; Escape is ignored until then.
 class TAVROLIX_CORE_EXPORT FirmwareWidget : public QWidget
 {
     Q_OBJECT
@@ -32,7 +33,7 @@ public:
     // True from the click on Upload until the upload has ended in any way.
     bool isBusy() const { return m_busy; }
     // Idle: returns true, the caller may close at once. During an upload: requests its
-    // cancellation and returns false; the window is closed when the upload has ended.
+    // cancellation and returns false.
     bool requestClose();
 
     // CRC-32/MPEG-2 of `len` bytes at `data`: 0xFFFFFFFF for no data.
@@ -51,6 +52,11 @@ public:
                                int serverAddress, int timeoutMs);
     quint8 fwWriteSingleReg(short value, unsigned short address, int serverAddress,
                             int timeoutMs);
+
+signals:
+    // An upload attempt has ended; `finalLine` is its last log message, without the
+    // time stamp.
+    void uploadEnded(const QString &finalLine);
 
 protected:
     // One log line "[hh:mm:ss] message"; coloured lines as rich text, the message shown
@@ -90,7 +96,7 @@ private:
     FirmwareUploader *m_uploader = nullptr;
 
     bool m_busy = false;
-    bool m_closeRequested = false;
+    QString m_lastUploaderLine;
     // The window that holds this widget, whose closing waits for the upload to end.
     QPointer<QWidget> m_watchedWindow;
 };

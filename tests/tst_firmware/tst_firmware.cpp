@@ -1,8 +1,12 @@
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
 #include "FindControl.h"
+#include "FirmwareUploader.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
+#include "LogLines.h"
+#include "MainWindow.h"
+#include "TestApplication.h"
 #include "VirtualSerialPair.h"
 
 #include <QModbusRtuSerialClient>
@@ -17,6 +21,7 @@
 
 using Exchange = BootloaderSimulator::Exchange;
 using Fault = DeviceSimulator::Fault;
+using Level = FirmwareUploader::Level;
 using Setup = std::function<void(BootloaderSimulator &, FirmwareWidget &)>;
 
 Q_DECLARE_METATYPE(Setup)
@@ -32,19 +37,18 @@ public:
     using FirmwareWidget::fwPortName;
 };
 
-const QString FileLine = QStringLiteral("plain: File selected: {file}");
-const QString Detected = QStringLiteral("green: [OK] Bootloader detected (v2.0)");
-const QString Verified = QStringLiteral("green: [OK] CHECKSUM VERIFIED: {crc}");
-const QString Success = QStringLiteral("green: [SUCCESS] Firmware uploaded successfully!");
+const QString FileLine = "plain: File selected: {file}";
+const QString Detected = "green: [OK] Bootloader detected (v2.0)";
+const QString Verified = "green: [OK] CHECKSUM VERIFIED: {crc}";
+const QString Success = "green: [SUCCESS] Firmware uploaded successfully!";
 const QString NotFound = "red: [ERROR] Checksum record (#CRC32) not found in firmware file";
-const QString ErrChunk = QStringLiteral("red: [ERROR] Failed to send data chunk");
-const QString CancelledWaiting = QStringLiteral("orange: [INFO] Cancelled by user");
-const QString Cancelled = QStringLiteral("orange: [WARN] Cancelled. Device may need re-flashing!");
-const QStringList Opened{FileLine, QStringLiteral("green: [OK] Connected to {port}"),
-                         QStringLiteral("orange: [INFO] REBOOT THE MODULE NOW!")};
-const QString Starting = QStringLiteral("#4488ff: [INFO] Starting upload...");
-const QStringList Ready = Opened + QStringList{Detected, Verified, Starting};
-const QString Idle = QStringLiteral("11011"); // see controls()
+const QString ErrChunk = "red: [ERROR] Failed to send data chunk";
+const QString Cancelled = "orange: [WARN] Cancelled. Device may need re-flashing!";
+const QStringList Opened{FileLine, "green: [OK] Connected to {port}",
+                         "orange: [INFO] REBOOT THE MODULE NOW!"};
+const QStringList Ready = Opened + QStringList{Detected, Verified,
+                                               "#4488ff: [INFO] Starting upload..."};
+const QString Idle = "11011"; // see controls()
 
 QString hex8(quint32 value)
 {
@@ -68,9 +72,15 @@ QByteArray smallImage()
     return image.left(image.indexOf("#CRC32:"));
 }
 
+// Types `port` into the port box and presses Enter there, which must click nothing.
 void setPort(const QWidget &widget, const QString &port)
 {
-    findControl<QComboBox>(&widget, "portCombo")->setEditText(port);
+    QLineEdit *edit = findControl<QComboBox>(&widget, "portCombo")->lineEdit();
+    QSignalSpy refreshed(findControl<QPushButton>(&widget, "refreshButton"), &QPushButton::clicked);
+    edit->clear();
+    QTest::keyClicks(edit, port);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY2(refreshed.isEmpty(), "Enter in the port box clicks no button");
 }
 
 // Which controls take input: Upload, Select File, Cancel, the port list, Refresh.
@@ -113,9 +123,7 @@ QStringList logOf(const QWidget &widget)
 QStringList filled(QStringList lines, const QString &file, const QString &port, quint32 crc)
 {
     for (QString &line : lines)
-        line.replace(QLatin1String("{file}"), file)
-            .replace(QLatin1String("{port}"), port)
-            .replace(QLatin1String("{crc}"), hex8(crc));
+        line.replace("{file}", file).replace("{port}", port).replace("{crc}", hex8(crc));
     return lines;
 }
 
@@ -126,21 +134,13 @@ int clickAndChoose(const QWidget &widget, const char *name, const QString &path,
                    const std::function<void()> &chosen = {})
 {
     int shown = 0;
-    int polls = 0;
-    QPointer<QFileDialog> answered;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || (dialog == answered && ++polls < 100))
-            return;
-        if (dialog == answered || path.isEmpty()) { // one that ignored the answer: no hang
-            shown += dialog != answered;
-            dialog->reject();
-            return;
-        }
-        answered = dialog;
-        polls = 0;
-        ++shown;
+        if (!dialog || std::exchange(shown, shown + 1) > 0) // an unanswered one stays
+            return dialog && shown > 200 ? dialog->reject() : void();
+        if (path.isEmpty())
+            return dialog->reject();
         if (chosen)
             QObject::connect(dialog, &QFileDialog::fileSelected, dialog, chosen);
         // The dialog may change its name field when a folder listing arrives; the full
@@ -152,7 +152,7 @@ int clickAndChoose(const QWidget &widget, const char *name, const QString &path,
     });
     poll.start(10);
     findControl<QPushButton>(&widget, name)->click();
-    return shown;
+    return qMin(shown, 1);
 }
 
 // Requests of each exchange: identity, line write, command, status read, exit.
@@ -216,7 +216,7 @@ class tst_Firmware : public QObject
 private slots:
     void initTestCase()
     {
-        I18n::instance()->setLanguage(Lang::English);
+        prepareTestApplication();
         QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
         QVERIFY(m_dir.isValid());
     }
@@ -236,13 +236,6 @@ private slots:
             QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
     }
 
-    void crc()
-    {
-        QCOMPARE(FirmwareWidget::fwCrc32(reinterpret_cast<const uchar *>("123456789"), 9),
-                 0x0376E6E7u);
-        QCOMPARE(FirmwareWidget::fwCrc32(nullptr, 0), 0xFFFFFFFFu);
-    }
-
     void checksum_data()
     {
         QTest::addColumn<QByteArray>("contents"); // "{crc}": the checksum of `counted`
@@ -251,29 +244,28 @@ private slots:
 
         const QByteArray bytes("\x01\x02\x03\x04");
         const QByteArray record(":0400000001020304F2\n");
-        QTest::newRow("trimmed record, CR LF")
-            << "# made by hand\r\n" + record + " \t #CRC32:{crc}  \r\n" << bytes << Verified;
+        QTest::newRow("catalogue check value")
+            << QByteArray(":0900000031323334353637383900\n#CRC32:0376E6E7\n")
+            << QByteArray("123456789") << Verified;
+        QTest::newRow("trimmed record, CR LF, wrong record checksum still taken")
+            << "# made by hand\r\n:040000000102030400\r\n \t #CRC32:{crc}  \r\n" << bytes
+            << Verified;
         QTest::newRow("lower-case marker") << record + "#crc32:{crc}\n" << bytes << NotFound;
         QTest::newRow("the second record decides")
             << "#CRC32:{crc}\n" + record + "#CRC32:1234ABCD\n" << bytes
-            << QStringLiteral("red: [ERROR] CHECKSUM MISMATCH! COMPUTED: {crc}, STORED: 1234ABCD");
+            << QString("red: [ERROR] CHECKSUM MISMATCH! COMPUTED: {crc}, STORED: 1234ABCD");
         // The four data bytes have the checksum 0000ABCD; the stored one is shown upper-case.
         QTest::newRow("mismatch in Russian")
-            << QByteArray(":04000000BA56E509FE\n#CRC32:1234abcd\n")
-            << QByteArray("\xBA\x56\xE5\x09")
-            << QStringLiteral("red: [ОШИБКА] НЕСОВПАДЕНИЕ КОНТРОЛЬНОЙ СУММЫ! "
-                              "ВЫЧИСЛЕНО: 0000ABCD, СОХРАНЕНО: 1234ABCD");
+            << QByteArray(":04000000BA56E509FE\n#CRC32:1234abcd\n") << QByteArray("\xBA\x56\xE5\x09")
+            << QString("red: [ОШИБКА] НЕСОВПАДЕНИЕ КОНТРОЛЬНОЙ СУММЫ! "
+                       "ВЫЧИСЛЕНО: 0000ABCD, СОХРАНЕНО: 1234ABCD");
         QTest::newRow("second record unparsable")
             << record + "#CRC32:{crc}\n#CRC32:XYZ\n" << bytes << NotFound;
         QTest::newRow("length beyond the line")
             << QByteArray(":0500000001020304F2\n#CRC32:{crc}\n") << QByteArray() << Verified;
-        QTest::newRow("wrong record checksum still taken")
-            << QByteArray(":040000000102030400\n#CRC32:{crc}\n") << bytes << Verified;
-        QTest::newRow("types 01 and 04 ignored")
-            << ":020000040800F2\n" + record + ":00000001FF\n#CRC32:{crc}\n" << bytes << Verified;
-        QTest::newRow("data after the end-of-file record counted")
-            << record + ":00000001FF\n:02001000AABB99\n#CRC32:{crc}\n" << bytes + "\xAA\xBB"
-            << Verified;
+        QTest::newRow("types 01 and 04 ignored, data after the end-of-file record counted")
+            << ":020000040800F2\n" + record + ":00000001FF\n:02001000AABB99\n#CRC32:{crc}\n"
+            << bytes + "\xAA\xBB" << Verified;
         // Whole, the first record would be long enough for its 128 bytes.
         QTest::newRow("record split by the 255-byte line read")
             << ":80000000" + QByteArray(256, 'A') + "00\n" + record + "#CRC32:{crc}\n" << bytes
@@ -286,53 +278,47 @@ private slots:
         QFETCH(QByteArray, counted);
         QFETCH(QString, line);
         const quint32 crc = BootloaderImage::crc32(counted);
-        if (line.contains(QStringLiteral("ОШИБКА")))
+        if (line.contains("ОШИБКА"))
             I18n::instance()->setLanguage(Lang::Russian);
         contents.replace("{crc}", hex8(crc).toLatin1());
-        QFile file(writeFile(QStringLiteral("image.enc"), contents));
+        QFile file(writeFile("image.enc", contents));
         QVERIFY(file.open(QIODevice::ReadOnly));
         file.readLine(); // the check starts from the beginning wherever the file stands
         FirmwareWidget widget;
-        QCOMPARE(widget.fwVerifyChecksum(file), line.startsWith(QLatin1String("green")));
+        QCOMPARE(widget.fwVerifyChecksum(file), line.startsWith("green"));
         QCOMPARE(logOf(widget), filled({line}, QString(), QString(), crc));
-        QCOMPARE(file.pos(), qint64(0));
         QCOMPARE(file.readAll(), contents);
     }
 
-    void logLinesAndPortName()
+    void logLinesPortNameAndFile()
     {
         TestWidget widget;
-        widget.fwLog(QStringLiteral("Can't open /tmp/<b>x</b>  &\t%1%2"), QStringLiteral("red"));
-        widget.fwLog(QStringLiteral("File selected: /tmp/<i>a</i>&amp;.enc"), QString());
+        widget.fwLog("Can't open /tmp/<b>x</b>  &\t%1%2", "red");
+        widget.fwLog("File selected: /tmp/<i>a</i>&amp;.enc", QString());
         QCOMPARE(logOf(widget), (QStringList{"red: Can't open /tmp/<b>x</b>  &\t%1%2",
                                              "plain: File selected: /tmp/<i>a</i>&amp;.enc"}));
         // The port is the chosen entry's device path, not its name, or the typed path.
         auto *combo = findControl<QComboBox>(&widget, "portCombo");
         combo->clear();
-        combo->addItem(QStringLiteral("ttyS7"), QStringLiteral("/dev/ttyS7"));
-        QCOMPARE(widget.fwPortName(), QStringLiteral("/dev/ttyS7"));
-        combo->setEditText(QStringLiteral("/tmp/sim/configurator")); // typed over the entry
-        QCOMPARE(widget.fwPortName(), QStringLiteral("/tmp/sim/configurator"));
-    }
+        combo->addItem("ttyS7", "/dev/ttyS7");
+        QCOMPARE(widget.fwPortName(), "/dev/ttyS7");
+        combo->setEditText("/tmp/sim/configurator"); // typed over the entry
+        QCOMPARE(widget.fwPortName(), "/tmp/sim/configurator");
 
-    void fileSelection()
-    {
-        const QString good = writeFile(QStringLiteral("a.enc"), QByteArray(2048, '#'));
-        const QString bad = writeFile(QStringLiteral("b.enc"), "#");
-        FirmwareWidget widget;
+        findControl<QPushButton>(&widget, "clearButton")->click();
+        const QString good = writeFile("a.enc", QByteArray(2048, '#'));
+        const QString bad = writeFile("b.enc", "#");
         QLabel *label = findControl<QLabel>(&widget, "fileLabel");
         QCOMPARE(clickAndChoose(widget, "selectFileButton", good), 1);
-        QCOMPARE(label->text(), QStringLiteral("a.enc (2048 bytes)"));
+        QCOMPARE(label->text(), "a.enc (2048 bytes)");
         QCOMPARE(logOf(widget), filled({FileLine}, good, QString(), 0));
-
         // Cancelled: the file stays selected and open.
         QCOMPARE(clickAndChoose(widget, "selectFileButton", QString()), 1);
-        QCOMPARE(label->text(), QStringLiteral("a.enc (2048 bytes)"));
+        QCOMPARE(label->text(), "a.enc (2048 bytes)");
         QVERIFY(descriptorOf(good) >= 0);
-
         // The medium goes away between choosing the file and opening it.
         QCOMPARE(clickAndChoose(widget, "selectFileButton", bad, [bad] { QFile::remove(bad); }), 1);
-        QCOMPARE(label->text(), QStringLiteral("Failed to open file"));
+        QCOMPARE(label->text(), "Failed to open file");
         QVERIFY(descriptorOf(good) < 0);
         QCOMPARE(logOf(widget).size(), 1);
     }
@@ -349,9 +335,8 @@ private slots:
                  (QList<int>{3, 3, 3, 3, 7}));
 
         QVERIFY(widget.fwOpenLink(m_pair.clientPath()));
-        const auto *modbus = widget.findChild<QModbusRtuSerialClient *>();
-        QCOMPARE(modbus->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt(),
-                 115200);
+        QCOMPARE(widget.findChild<QModbusRtuSerialClient *>()
+                     ->connectionParameter(QModbusDevice::SerialBaudRateParameter), 115200);
         // A reply with one value more than asked stays within the three asked for.
         m_bootloader->setVersion(7, 9);
         m_bootloader->setExchangeFault(Exchange::Identity, 0, 1, Fault::LongReply);
@@ -362,42 +347,33 @@ private slots:
         QCOMPARE(widget.fwWriteMultipleRegs(command, 0, 1, 16, 100), quint8(0));
         QCOMPARE(widget.fwWriteMultipleRegs(command, 101, 2, 16, 100), quint8(0));
         // Nothing from the calls without a link came before these.
-        QCOMPARE(m_bootloader->requests(),
-                 (QList<SimulatedRequest>{
-                     {4, 0, 3, {}}, {6, 0, 1, {11}}, {16, 101, 2, {11, 0x1A80}}}));
+        QCOMPARE(m_bootloader->requests(), (QList<SimulatedRequest>{
+                                               {4, 0, 3, {}}, {6, 0, 1, {11}},
+                                               {16, 101, 2, {11, 0x1A80}}}));
 
-        // Attempts: up to four, each fault counted.
+        // Two exception responses, then the value on the third attempt (four failed
+        // attempts: the failure rows of upload()).
+        m_bootloader->clearRequests();
         m_bootloader->setHoldingRegister(102, 7);
-        struct Row { Fault fault; int faulted; int result; int requests; };
-        const Row rows[] = {{Fault::Exception, 2, 0, 3}, {Fault::Exception, 4, 5, 4},
-                            {Fault::NoReply, 4, 5, 4}};
-        for (const Row &row : rows) {
-            m_bootloader->clearRequests();
-            m_bootloader->setExchangeFault(Exchange::StatusRead, 0, row.faulted, row.fault);
-            unsigned short status = 0xAAAA;
-            QCOMPARE(widget.fwReadHoldingRegs(&status, 102, 1, 16, 150), quint8(row.result));
-            QCOMPARE(int(m_bootloader->requests().size()), row.requests);
-            QCOMPARE(int(status), row.result == 0 ? 7 : 0xAAAA);
-        }
-    }
+        m_bootloader->setExchangeFault(Exchange::StatusRead, 0, 2, Fault::Exception);
+        QCOMPARE(widget.fwReadHoldingRegs(values, 102, 1, 16, 150), quint8(0));
+        QCOMPARE(m_bootloader->requests().size(), 3);
+        QCOMPARE(values[0], 7);
 
-    void lateWriteReplyIsNotTaken()
-    {
         // The first line write is answered after the client gave up on it, so its answer
         // is taken for the second attempt; the second attempt's own answer then arrives
         // while the program-line command waits, whose request the device never got.
-        TestWidget widget;
-        QVERIFY(widget.fwOpenLink(m_pair.clientPath()));
+        m_bootloader->clearRequests();
         m_bootloader->setExchangeFault(Exchange::LineWrite, 0, 1, Fault::Delay, 150);
         m_bootloader->setExchangeFault(Exchange::LineWrite, 0, 1, Fault::Delay, 100);
         m_bootloader->setExchangeFault(Exchange::Command, 0, 1, Fault::NoReply);
         QSignalSpy programmed(m_bootloader.get(), &BootloaderSimulator::lineProgrammed);
         unsigned short line[2] = {0x313A, 0x0030};
         QCOMPARE(widget.fwWriteMultipleRegs(line, 0, 2, 16, 100), quint8(0));
-        unsigned short command[2] = {3, 0x1A80};
+        command[0] = 3;
         QCOMPARE(widget.fwWriteMultipleRegs(command, 101, 2, 16, 100), quint8(0));
         QCOMPARE(exchangeCounts(*m_bootloader).at(int(Exchange::Command)), 2);
-        QCOMPARE(int(programmed.size()), 1);
+        QCOMPARE(programmed.size(), 1);
         QCOMPARE(m_bootloader->receivedLines(), QList<QByteArray>{":10"});
     }
 
@@ -415,11 +391,12 @@ private slots:
         const auto port = [](const QString &name) {
             return Setup([name](auto &, FirmwareWidget &w) { setPort(w, name); });
         };
-        const auto cancel = [](FirmwareWidget &w) {
-            findControl<QPushButton>(&w, "cancelButton")->click();
+        const auto click = [](const char *name) {
+            return [name](FirmwareWidget &w) { findControl<QPushButton>(&w, name)->click(); };
         };
-        const auto ready = [](const char *last) { return Ready + QStringList{last}; };
+        const auto ready = [](const QString &last) { return Ready + QStringList{last}; };
         const QList<int> nothing{0, 0, 0, 0, 0};
+        const QList<int> whole{1, 5, 5, 5, 1};
 
         QTest::newRow("no port") << image << port(QString())
                                  << QStringList{"red: [ERROR] No serial port selected"} << 0
@@ -428,28 +405,28 @@ private slots:
             << QByteArray() << none << QStringList{"red: [ERROR] No firmware file selected"} << 0
             << nothing;
         QTest::newRow("port cannot be opened")
-            << image << port(QStringLiteral("/nonexistent/ttyTavrolix"))
+            << image << port("/nonexistent/ttyTavrolix")
             << QStringList{FileLine, "red: [ERROR] Can't open serial port: *"} << 0 << nothing;
+        // The application answering until the module restarts: uploaderAlone().
         QTest::newRow("module starts after several polls, version 3.1")
             << image << Setup([](BootloaderSimulator &b, auto &) {
                    b.setBootDelay(5);
                    b.setVersion(3, 1);
                })
-            << Opened + QStringList{"green: [OK] Bootloader detected (v3.1)",
-                                    "orange: [WARN] Bootloader major version 3 differs from "
-                                    "expected 2",
-                                    Verified, Starting, Success}
+            << (ready(Success).replace(3, "green: [OK] Bootloader detected (v3.1)")
+                << "orange: [WARN] Bootloader major version 3 differs from expected 2")
+                   .mid(0, 4) + ready(Success).mid(3).replace(0, "orange: [WARN] Bootloader "
+                                                                  "major version 3 differs "
+                                                                  "from expected 2")
             << -1 << QList<int>{6, 5, 5, 5, 1};
-        // The application answering until the module restarts: linePacking().
-        QTest::newRow("comment-only file")
-            << commentsOnly << none << Ready + QStringList{Success} << 0
-            << QList<int>{1, 0, 0, 0, 1};
+        QTest::newRow("comment-only file") << commentsOnly << none << ready(Success) << 0
+                                           << QList<int>{1, 0, 0, 0, 1};
         QTest::newRow("exit command fails")
             << commentsOnly << failing(Exchange::Exit, 0)
             << ready("red: [ERROR] Failed to send exit command") << 0 << QList<int>{1, 0, 0, 0, 4};
-        QTest::newRow("line write fails four times")
-            << image << failing(Exchange::LineWrite, 1) << Ready + QStringList{ErrChunk} << 0
-            << QList<int>{1, 4, 0, 0, 0};
+        QTest::newRow("line write fails four times") << image << failing(Exchange::LineWrite, 1)
+                                                     << ready(ErrChunk) << 0
+                                                     << QList<int>{1, 4, 0, 0, 0};
         QTest::newRow("command fails four times")
             << image << failing(Exchange::Command, 1, Fault::NoReply)
             << ready("red: [ERROR] Failed to send command") << 0 << QList<int>{1, 1, 4, 0, 0};
@@ -462,28 +439,35 @@ private slots:
         // One Modbus write carries 123 registers: a line, its zero and a pad byte.
         QTest::newRow("line of 300 characters")
             << QByteArray(300, 'X') + "\n:00000001FF\n#CRC32:FFFFFFFF\n" << none
-            << Ready + QStringList{ErrChunk} << 0 << QList<int>{1, 0, 0, 0, 0};
+            << ready(ErrChunk) << 0 << QList<int>{1, 0, 0, 0, 0};
         QTest::newRow("checksum mismatch")
             << smallImage() + "#CRC32:00000000\n" << none
             << Opened + QStringList{Detected, "red: [ERROR] CHECKSUM MISMATCH! COMPUTED: {crc}, "
                                               "STORED: 00000000"}
             << 0 << QList<int>{1, 0, 0, 0, 0};
         QTest::newRow("cancel while waiting for the bootloader")
-            << image << Setup([cancel](BootloaderSimulator &b, FirmwareWidget &w) {
+            << image << Setup([click](BootloaderSimulator &b, FirmwareWidget &w) {
                    b.setBootDelay(1000);
-                   onRequest(Exchange::Identity, cancel)(b, w);
+                   onRequest(Exchange::Identity, click("cancelButton"))(b, w);
                })
-            << Opened + QStringList{CancelledWaiting} << 0 << QList<int>{-1, 0, 0, 0, 0};
-        QTest::newRow("cancel during the transfer")
-            << image << onRequest(Exchange::Command, cancel)
-            << Ready + QStringList{Cancelled} << 1 << QList<int>{1, 1, 1, 1, 1};
-        // The port list and the log stay usable; the upload keeps the port it opened.
-        QTest::newRow("refresh and clear during the transfer")
-            << image << onRequest(Exchange::StatusRead, [](FirmwareWidget &w) {
-                   findControl<QPushButton>(&w, "refreshButton")->click();
-                   findControl<QPushButton>(&w, "clearButton")->click();
+            << Opened + QStringList{"orange: [INFO] Cancelled by user"} << 0
+            << QList<int>{-1, 0, 0, 0, 0};
+        // A close is a cancel, taken at once during the pause after the first line but
+        // acted on before the next line; the dialog stays open (see upload()).
+        QTest::newRow("dialog closed during the pause")
+            << image << onRequest(Exchange::Command, [](FirmwareWidget &w) {
+                   QTimer::singleShot(500, &w, [&w] { w.window()->close(); });
                })
-            << QStringList{Success} << -1 << QList<int>{1, 5, 5, 5, 1};
+            << ready(Cancelled) << 1 << QList<int>{1, 1, 1, 1, 1};
+        // The port list and the log stay usable; the upload keeps the port it opened, the
+        // box the typed path. Escape reaches the dialog from the control with the focus.
+        QTest::newRow("refresh, clear and Escape during the transfer")
+            << image << onRequest(Exchange::StatusRead, [click](FirmwareWidget &w) {
+                   click("refreshButton")(w);
+                   click("clearButton")(w);
+                   QTest::keyClick(findControl<QPushButton>(&w, "cancelButton"), Qt::Key_Escape);
+               })
+            << QStringList{Success} << -1 << whole;
         // The adapter is pulled: requests never reach the line, and the client never
         // times them out, so the upload must bound its waits itself.
         QTest::newRow("port removed during the transfer")
@@ -497,15 +481,17 @@ private slots:
         QTest::newRow("file read error during the transfer")
             << withChecksum(padded + smallImage())
             << onRequest(Exchange::Command, [this](FirmwareWidget &) {
-                   const int fd = descriptorOf(m_dir.filePath(QStringLiteral("image.enc")));
+                   const int fd = descriptorOf(m_dir.filePath("image.enc"));
                    const int directory = ::open("/", O_RDONLY | O_DIRECTORY);
                    if (fd >= 0 && directory >= 0)
                        ::dup2(directory, fd);
                    ::close(directory);
                })
-            << Ready + QStringList{ErrChunk} << 1 << QList<int>{1, 1, 1, 1, 0};
+            << ready(ErrChunk) << 1 << QList<int>{1, 1, 1, 1, 0};
     }
 
+    // Each upload in the main window's dialog, which stays open however the upload ended;
+    // the main window's log gets the upload's last line.
     void upload()
     {
         QFETCH(QByteArray, contents);
@@ -514,36 +500,48 @@ private slots:
         QFETCH(int, linesReceived);
         QFETCH(QList<int>, exchanges);
 
-        const QString path = writeFile(QStringLiteral("image.enc"), contents);
+        const QString path = writeFile("image.enc", contents);
         const QString port = m_pair.clientPath();
-        FirmwareWidget widget;
-        setPort(widget, port);
-        setup(*m_bootloader, widget);
+        MainWindow window;
+        QStringList shown;
         QString whileRunning;
-        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &widget, [&] {
-            if (whileRunning.isEmpty())
-                whileRunning = controls(widget) + (widget.isBusy() ? " busy" : "");
+        QTimer::singleShot(0, &window, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            const auto closeAfterwards = qScopeGuard([dialog] { dialog->close(); });
+            auto *widget = findControl<FirmwareWidget>(dialog, QString());
+            setPort(*widget, port);
+            setup(*m_bootloader, *widget);
+            auto *combo = findControl<QComboBox>(widget, "portCombo");
+            const QString typed = combo->currentText();
+            connect(m_bootloader.get(), &DeviceSimulator::requestReceived, widget, [&, widget] {
+                if (whileRunning.isEmpty())
+                    whileRunning = controls(*widget) + (widget->isBusy() ? " busy" : "");
+            });
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(clickAndChoose(*widget, "uploadButton", contents.isNull() ? QString() : path),
+                     int(!log.constFirst().contains("No serial port")));
+            QVERIFY2(clock.elapsed() < 10000, "every wait is bounded");
+            QCoreApplication::processEvents(); // where a deferred close would run
+            QVERIFY2(dialog->isVisible(), "the dialog stays open");
+            QCOMPARE(combo->currentText(), typed);
+            QCOMPARE(controls(*widget), Idle);
+            QVERIFY(!widget->isBusy() && !widget->findChild<QModbusRtuSerialClient *>());
+            QCOMPARE(findControl<QProgressBar>(widget, "progressBar")->value() == 100,
+                     log.constLast() == Success);
+            shown = logOf(*widget);
         });
-        const bool noPort = log.constFirst().contains(QLatin1String("No serial port"));
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(clickAndChoose(widget, "uploadButton", contents.isNull() ? QString() : path),
-                 noPort ? 0 : 1);
-        QVERIFY2(clock.elapsed() < 10000, "every wait is bounded");
+        findControl<QAction>(&window, "firmwareUpdateAction")->trigger();
+        QVERIFY(!shown.isEmpty());
 
-        QStringList shown = logOf(widget);
+        QCOMPARE(logLines(&window).constLast(), shown.constLast().section(": ", 1));
         log = filled(log, path, port, imageChecksum(contents));
-        if (log.constLast().endsWith(QLatin1Char('*')) && !shown.isEmpty()) {
+        if (log.constLast().endsWith(QLatin1Char('*'))) {
             log.last().chop(1); // the rest is the toolkit's own text
             shown.last().truncate(log.constLast().size());
         }
         QCOMPARE(shown, log);
         QCOMPARE(whileRunning, exchanges == QList<int>(5, 0) ? QString() : "00111 busy");
-        QCOMPARE(controls(widget), Idle);
-        QVERIFY(!widget.isBusy());
-        QVERIFY(!widget.findChild<QModbusRtuSerialClient *>());
-        QCOMPARE(findControl<QProgressBar>(&widget, "progressBar")->value() == 100,
-                 log.constLast() == Success);
         QCOMPARE(m_bootloader->receivedLines(),
                  BootloaderImage::linesToSend(contents).mid(0, linesReceived));
         const QList<int> counts = exchangeCounts(*m_bootloader);
@@ -552,9 +550,11 @@ private slots:
         QCOMPARE(counts, exchanges);
     }
 
-    void linePacking()
+    // The uploader alone, with no window: lines packed two characters a register, the
+    // application answering until the module restarts, and the pause after the first
+    // line, which runs events but keeps the device waiting the full 3000 ms.
+    void uploaderAlone()
     {
-        // The application answers the first polls until the module restarts.
         m_bootloader->setBootDelay(3, 4);
         // The longer line stands before the even one, so a pad byte left over would show.
         const QList<QByteArray> lines{":00000001FF", "X",
@@ -563,12 +563,34 @@ private slots:
         QByteArray body("# packing\n");
         for (const QByteArray &line : lines)
             body += line + "\r\n\n#\n";
-        const QString path = writeFile(QStringLiteral("packing.enc"), withChecksum(body));
-        FirmwareWidget widget;
-        setPort(widget, m_pair.clientPath());
-        clickAndChoose(widget, "uploadButton", path);
-        QCOMPARE(logOf(widget), filled(Ready + QStringList{Success}, path, m_pair.clientPath(),
-                                       imageChecksum(body)));
+        QFile file(writeFile("packing.enc", withChecksum(body)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        FirmwareUploader uploader;
+        QSignalSpy logged(&uploader, &FirmwareUploader::logLine);
+        QSignalSpy progress(&uploader, &FirmwareUploader::progressChanged);
+        QElapsedTimer clock;
+        qint64 commanded = -1, ticked = -1, statusRead = -1;
+        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &uploader,
+                [&](const SimulatedRequest &request) {
+                    const Exchange exchange = BootloaderSimulator::exchangeOf(request);
+                    if (exchange == Exchange::StatusRead && statusRead < 0)
+                        statusRead = clock.elapsed();
+                    if (exchange == Exchange::Command && commanded < 0) {
+                        commanded = clock.elapsed();
+                        QTimer::singleShot(500, &uploader, [&] { ticked = clock.elapsed(); });
+                    }
+                });
+        clock.start();
+        QCOMPARE(uploader.upload(m_pair.clientPath(), file), FirmwareUploader::Result::Success);
+        QVERIFY2(ticked >= 0 && ticked - commanded < 2500, "events run during the pause");
+        QVERIFY2(statusRead - commanded >= 3000, "the pause is not cut short");
+        QList<Level> levels;
+        for (const QList<QVariant> &line : std::as_const(logged))
+            levels << line.constFirst().value<Level>();
+        QCOMPARE(levels, (QList<Level>{Level::Ok, Level::Warning, Level::Ok, Level::Ok,
+                                       Level::Info, Level::Success}));
+        QCOMPARE(progress.size(), lines.size() + 1); // once a line, then 100
+        QCOMPARE(progress.constLast(), QList<QVariant>{100});
         QCOMPARE(exchangeCounts(*m_bootloader), (QList<int>{4, 5, 5, 5, 1}));
         QCOMPARE(m_bootloader->receivedLines(), lines);
 
@@ -582,52 +604,6 @@ private slots:
         QCOMPARE(write(2).count, quint16(22));
         QCOMPARE(write(2).values.constLast(), quint16(0x0038));
         QCOMPARE(write(4), (SimulatedRequest{16, 0, 23, QList<quint16>(22, 0x5959) << 0}));
-    }
-
-    // Closing the dialog during an upload is a cancel request; it closes afterwards.
-    void closingTheDialog_data()
-    {
-        QTest::addColumn<int>("trigger"); // the exchange during which the user closes
-        QTest::addColumn<bool>("escape");
-        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false;
-        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false;
-        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true;
-    }
-
-    void closingTheDialog()
-    {
-        QFETCH(int, trigger);
-        QFETCH(bool, escape);
-        const bool waiting = trigger == int(Exchange::Identity);
-        if (waiting)
-            m_bootloader->setBootDelay(1000);
-        const QString path = writeFile(QStringLiteral("image.enc"), withChecksum(smallImage()));
-        QDialog dialog; // as the main window builds it
-        auto *widget = new FirmwareWidget(&dialog);
-        (new QVBoxLayout(&dialog))->addWidget(widget);
-        setPort(*widget, m_pair.clientPath());
-        bool closeTried = false;
-        bool stillOpen = false;
-        connect(m_bootloader.get(), &DeviceSimulator::requestReceived, &dialog,
-                [&](const SimulatedRequest &request) {
-                    if (int(BootloaderSimulator::exchangeOf(request)) != trigger
-                        || std::exchange(closeTried, true))
-                        return;
-                    if (escape) // reaches the dialog from the control with the focus
-                        QTest::keyClick(findControl<QPushButton>(widget, "cancelButton"),
-                                        Qt::Key_Escape);
-                    else
-                        dialog.close();
-                    stillOpen = dialog.isVisible() && widget->isBusy();
-                });
-        QTimer::singleShot(0, widget, [&] { clickAndChoose(*widget, "uploadButton", path); });
-        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
-        QVERIFY(stillOpen); // when the close was tried
-        QCOMPARE(dialog.findChild<FirmwareWidget *>(), widget);
-        QVERIFY(!widget->isBusy());
-        QCOMPARE(logOf(*widget).constLast(), waiting ? CancelledWaiting : Cancelled);
-        QCOMPARE(m_bootloader->exitCommands(), waiting ? 0 : 1);
-        QCOMPARE(controls(*widget), Idle);
     }
 };
 
