@@ -165,20 +165,17 @@ void OutputDO8Widget::readFromDevice()
     }
     showMask(m_safeStateChecks, block.at(2));
     // block[3] is a register this editor does not use.
-    m_deviceSettingsPage->showDeviceValues(block.at(0), block.at(4), block.at(5));
+    m_deviceSettingsPage->setFromRegisters(block.at(0), block.at(4), block.at(5));
 }
 
 void OutputDO8Widget::writeToDevice()
 {
     if (!isOnline())
         return;
-    m_client->writeRegisters(SettingsBlockStart,
-                             {m_deviceSettingsPage->addressValue(),
-                              quint16(m_timeoutSpin->value())});
+    const QList<quint16> port = m_deviceSettingsPage->registersToWrite();
+    m_client->writeRegisters(SettingsBlockStart, {port.at(0), quint16(m_timeoutSpin->value())});
     if (isOnline())
         m_client->writeRegister(SafeMaskRegister, maskOf(m_safeStateChecks));
-    if (isOnline()) {
-        m_client->writeRegisters(SerialRegister, {m_deviceSettingsPage->baudIndexValue(),
-                                                  m_deviceSettingsPage->parityValue()});
-    }
+    if (isOnline())
+        m_client->writeRegisters(SerialRegister, port.mid(1));
 }
