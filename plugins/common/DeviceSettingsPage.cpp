@@ -9,49 +9,44 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
 
+constexpr int DefaultAddress = 1;
 constexpr int DefaultBaudIndex = 2; // 9600
-
-// The grouped form keeps its own copy of the rates: devices with that form store
-// these positions whatever the program's list becomes.
-const QList<int> &groupedFormRates()
-{
-    static const QList<int> rates = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return rates;
-}
+constexpr int DefaultParity = 0;    // none
 
 QString translated(const char *context, const char *text)
 {
     return QCoreApplication::translate(context, text);
 }
 
-template<typename Set>
-void setMaybeBlocked(QWidget *control, bool block, Set set)
+// The box's position, or `raw` when the box shows no entry.
+quint16 positionOr(const QComboBox *box, quint16 raw)
 {
-    if (block) {
-        const QSignalBlocker blocker(control);
-        set();
-    } else {
-        set();
-    }
+    const int index = box->currentIndex();
+    return index >= 0 ? quint16(index) : raw;
 }
 
 } // namespace
 
 DeviceSettingsPage::DeviceSettingsPage(Form form, const char *context, QWidget *parent)
     : QWidget(parent)
-    , m_form(form)
 {
     createControls(context);
-    if (form == Form::Standard)
+    switch (form) {
+    case Form::Standard:
         buildStandard(context);
-    else
+        break;
+    case Form::Grouped:
         buildGrouped(context);
+        break;
+    case Form::PortGroup:
+        buildPortGroup(context);
+        break;
+    }
 }
 
 void DeviceSettingsPage::createControls(const char *context)
@@ -59,23 +54,19 @@ void DeviceSettingsPage::createControls(const char *context)
     m_addressSpin = new QSpinBox;
     m_addressSpin->setObjectName(QStringLiteral("deviceAddressSpin"));
     m_addressSpin->setRange(1, 247);
-    m_addressSpin->setValue(1);
 
-    // The standard form's item data is the rate, the grouped form's the position;
-    // either way the device register holds the position.
-    const bool standard = m_form == Form::Standard;
-    const QList<int> &rates = standard ? ModbusClient::baudRates() : groupedFormRates();
+    // The entries are the rates; the device register holds the position.
     m_baudCombo = new QComboBox;
     m_baudCombo->setObjectName(QStringLiteral("deviceBaudCombo"));
-    for (int i = 0; i < rates.size(); ++i)
-        m_baudCombo->addItem(QString::number(rates.at(i)), standard ? rates.at(i) : i);
-    m_baudCombo->setCurrentIndex(DefaultBaudIndex);
+    for (int rate : ModbusClient::baudRates())
+        m_baudCombo->addItem(QString::number(rate), rate);
 
     m_parityCombo = new QComboBox;
     m_parityCombo->setObjectName(QStringLiteral("deviceParityCombo"));
     m_parityCombo->addItem(translated(context, "None"), 0);
     m_parityCombo->addItem(translated(context, "Even"), 1);
     m_parityCombo->addItem(translated(context, "Odd"), 2);
+    setFactoryDefaults();
 }
 
 void DeviceSettingsPage::buildStandard(const char *context)
@@ -143,42 +134,50 @@ void DeviceSettingsPage::buildGrouped(const char *context)
     layout->addStretch();
 }
 
-void DeviceSettingsPage::showDeviceValues(quint16 address, quint16 baudIndex, quint16 parity,
-                                          bool withSignalsBlocked)
+void DeviceSettingsPage::buildPortGroup(const char *context)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *group = new QGroupBox(translated(context, "Device Port Settings"));
+    auto *form = new QFormLayout(group);
+    // Some styles stretch the fields across the window; three short values do not need it.
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    form->addRow(translated(context, "Modbus Address:"), m_addressSpin);
+    form->addRow(translated(context, "Baud Rate:"), m_baudCombo);
+    form->addRow(translated(context, "Parity:"), m_parityCombo);
+    layout->addWidget(group);
+}
+
+void DeviceSettingsPage::setFromRegisters(quint16 address, quint16 baudIndex, quint16 parity)
 {
     m_deviceBaudIndex = baudIndex;
     m_deviceParity = parity;
-
-    const auto position = [this](QComboBox *box, quint16 value) {
-        if (m_form == Form::Standard)
-            return int(value); // a position outside the list leaves the box empty
-        return qMin(int(value), box->count() - 1);
-    };
-    const bool block = withSignalsBlocked;
-    setMaybeBlocked(m_addressSpin, block, [&] { m_addressSpin->setValue(address); });
-    setMaybeBlocked(m_baudCombo, block,
-                    [&] { m_baudCombo->setCurrentIndex(position(m_baudCombo, baudIndex)); });
-    setMaybeBlocked(m_parityCombo, block,
-                    [&] { m_parityCombo->setCurrentIndex(position(m_parityCombo, parity)); });
+    m_addressSpin->setValue(address); // the range limits it
+    // A position outside the list leaves the box without a current entry.
+    m_baudCombo->setCurrentIndex(baudIndex < m_baudCombo->count() ? int(baudIndex) : -1);
+    m_parityCombo->setCurrentIndex(parity < m_parityCombo->count() ? int(parity) : -1);
 }
 
-quint16 DeviceSettingsPage::addressValue() const
+QList<quint16> DeviceSettingsPage::registersToWrite() const
 {
-    return quint16(m_addressSpin->value());
+    return {quint16(m_addressSpin->value()), positionOr(m_baudCombo, m_deviceBaudIndex),
+            positionOr(m_parityCombo, m_deviceParity)};
 }
 
-quint16 DeviceSettingsPage::baudIndexValue() const
+void DeviceSettingsPage::setFactoryDefaults()
 {
-    if (m_form == Form::Grouped)
-        return quint16(m_baudCombo->currentData().toInt());
-    const int index = m_baudCombo->currentIndex();
-    return index >= 0 ? quint16(index) : m_deviceBaudIndex;
+    setFromRegisters(DefaultAddress, DefaultBaudIndex, DefaultParity);
 }
 
-quint16 DeviceSettingsPage::parityValue() const
+void DeviceSettingsPage::setEditable(bool editable)
 {
-    if (m_form == Form::Grouped)
-        return quint16(m_parityCombo->currentData().toInt());
-    const int index = m_parityCombo->currentIndex();
-    return index >= 0 ? quint16(index) : m_deviceParity;
+    m_addressSpin->setEnabled(editable);
+    m_baudCombo->setEnabled(editable);
+    m_parityCombo->setEnabled(editable);
+}
+
+void DeviceSettingsPage::setBuildTime(const QString &text)
+{
+    if (m_buildTimeLabel)
+        m_buildTimeLabel->setText(text);
 }

@@ -1,14 +1,10 @@
 #pragma once
 
-#include "DevicePlugin.h"
-
-#include <QObject>
-#include <QPointer>
-
-class AnalogModule8Widget;
+#include "EditorPlugin.h"
+#include "AnalogModule8Widget.h"
 
 // Device plug-in of the eight-channel analog input module (signature 2).
-class AnalogModule8Plugin : public QObject, public DevicePlugin
+class AnalogModule8Plugin : public EditorPlugin<AnalogModule8Widget>
 {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID DevicePlugin_iid)
@@ -20,13 +16,5 @@ public:
     quint16 signature() const override;
     QString deviceName() const override;
     QString description() const override;
-    QWidget *createWidget(ModbusClient *client, QWidget *parent) override;
-    void readFromDevice() override;
-    void writeToDevice() override;
     quint16 saveRegisterAddress() const override;
-
-private:
-    // The editor made last; owned by the host's widget tree.
-    // The host owns the editor and may delete it at any time.
-    QPointer<AnalogModule8Widget> m_widget;
 };

@@ -237,6 +237,7 @@ void AnalogModule8Widget::onSensorTypeChanged(int)
         return;
     const auto ch = std::size_t(channel);
     const int type = box->currentData().toInt();
+    m_unlistedTypes[ch] = -1; // the user chose a type of the list
 
     showType(channel, type);
     // The module scales each sensor kind by its own default; the new multiplier goes to
@@ -308,12 +309,13 @@ void AnalogModule8Widget::showConfiguration(const QList<quint16> &registers)
         const auto i = std::size_t(ch);
         const int type = registers.at(TypeRegister + ch);
         selectData(m_typeCombos[i], type);
+        m_unlistedTypes[i] = m_typeCombos[i]->findData(type) < 0 ? type : -1;
         showType(ch, type);
         setBlocked(m_rampSpins[i], registers.at(RampRegister + ch));
         setBlocked(m_multiplierSpins[i], registers.at(MultiplierRegister + ch));
     }
     selectData(m_spsCombo, registers.at(SpsRegister));
-    m_deviceSettingsPage->showDeviceValues(registers.at(AddressRegister),
+    m_deviceSettingsPage->setFromRegisters(registers.at(AddressRegister),
                                            registers.at(AddressRegister + 1),
                                            registers.at(AddressRegister + 2));
 }
@@ -345,15 +347,15 @@ void AnalogModule8Widget::writeToDevice()
         return;
     QList<quint16> values;
     values.reserve(ConfigWriteCount);
-    for (const QComboBox *type : m_typeCombos)
-        values.append(quint16(type->currentData().toInt()));
+    for (std::size_t ch = 0; ch < ChannelCount; ++ch) {
+        const int unlisted = m_unlistedTypes[ch];
+        values.append(quint16(unlisted >= 0 ? unlisted : m_typeCombos[ch]->currentData().toInt()));
+    }
     for (const QSpinBox *ramp : m_rampSpins)
         values.append(quint16(ramp->value()));
     for (const QSpinBox *multiplier : m_multiplierSpins)
         values.append(quint16(multiplier->value()));
     values.append(quint16(m_spsCombo->currentData().toInt()));
-    values.append(m_deviceSettingsPage->addressValue());
-    values.append(m_deviceSettingsPage->baudIndexValue());
-    values.append(m_deviceSettingsPage->parityValue());
+    values.append(m_deviceSettingsPage->registersToWrite());
     m_client->writeRegisters(TypeRegister, values);
 }

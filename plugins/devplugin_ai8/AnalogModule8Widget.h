@@ -51,5 +51,8 @@ private:
     std::array<QComboBox *, ChannelCount> m_typeCombos{};
     std::array<QSpinBox *, ChannelCount> m_rampSpins{};
     std::array<QSpinBox *, ChannelCount> m_multiplierSpins{};
+    // A type code the device reported that its box does not list (the box keeps what it
+    // showed), or -1. A write gives the device its own code back.
+    std::array<int, ChannelCount> m_unlistedTypes{-1, -1, -1, -1, -1, -1, -1, -1};
     QComboBox *m_spsCombo = nullptr;
 };

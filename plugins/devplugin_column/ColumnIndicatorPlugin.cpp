@@ -1,9 +1,7 @@
 #include "ColumnIndicatorPlugin.h"
 
-#include "ColumnIndicatorWidget.h"
-
 ColumnIndicatorPlugin::ColumnIndicatorPlugin(QObject *parent)
-    : QObject(parent)
+    : EditorPlugin(parent)
 {
 }
 
@@ -20,24 +18,6 @@ QString ColumnIndicatorPlugin::deviceName() const
 QString ColumnIndicatorPlugin::description() const
 {
     return tr("4-channel column indicator");
-}
-
-QWidget *ColumnIndicatorPlugin::createWidget(ModbusClient *client, QWidget *parent)
-{
-    m_widget = new ColumnIndicatorWidget(client, parent);
-    return m_widget;
-}
-
-void ColumnIndicatorPlugin::readFromDevice()
-{
-    if (m_widget)
-        m_widget->readFromDevice();
-}
-
-void ColumnIndicatorPlugin::writeToDevice()
-{
-    if (m_widget)
-        m_widget->writeToDevice();
 }
 
 quint16 ColumnIndicatorPlugin::saveRegisterAddress() const

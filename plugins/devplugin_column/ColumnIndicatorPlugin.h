@@ -1,14 +1,10 @@
 #pragma once
 
-#include "DevicePlugin.h"
-
-#include <QObject>
-#include <QPointer>
-
-class ColumnIndicatorWidget;
+#include "EditorPlugin.h"
+#include "ColumnIndicatorWidget.h"
 
 // Device plug-in of the four-channel column (bar-graph) indicator (signature 18).
-class ColumnIndicatorPlugin : public QObject, public DevicePlugin
+class ColumnIndicatorPlugin : public EditorPlugin<ColumnIndicatorWidget>
 {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID DevicePlugin_iid)
@@ -20,12 +16,5 @@ public:
     quint16 signature() const override;
     QString deviceName() const override;
     QString description() const override;
-    QWidget *createWidget(ModbusClient *client, QWidget *parent) override;
-    void readFromDevice() override;
-    void writeToDevice() override;
     quint16 saveRegisterAddress() const override;
-
-private:
-    // The editor made last; the host owns it and may delete it at any time.
-    QPointer<ColumnIndicatorWidget> m_widget;
 };

@@ -3,9 +3,7 @@
 #include "ModbusClient.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,20 +63,6 @@ QCheckBox *newCheck(const QString &text, const QString &name)
     return check;
 }
 
-// Selects the entry that carries `value` as its item data; a value no entry carries
-// leaves the box as it is.
-void selectData(QComboBox *box, quint16 value)
-{
-    const int index = box->findData(int(value));
-    if (index >= 0)
-        box->setCurrentIndex(index);
-}
-
-quint16 currentData(const QComboBox *box)
-{
-    return quint16(box->currentData().toUInt());
-}
-
 // A page whose content scrolls when the window is smaller than the page.
 QWidget *scrolled(QWidget *content)
 {
@@ -104,26 +88,7 @@ QWidget *ColumnIndicatorWidget::createGeneralTab()
     auto *content = new QWidget;
     auto *layout = new QVBoxLayout(content);
 
-    auto *portGroup = new QGroupBox(tr("Device Port Settings"));
-    auto *form = new QFormLayout(portGroup);
-    // Some styles stretch the fields across the window; three short values do not need it.
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    m_deviceAddressSpin = newSpin(1, 247, 1, QStringLiteral("deviceAddressSpin"));
-    form->addRow(tr("Modbus Address:"), m_deviceAddressSpin);
-    m_deviceBaudCombo = new QComboBox;
-    m_deviceBaudCombo->setObjectName(QStringLiteral("deviceBaudCombo"));
-    const QList<int> &rates = ModbusClient::baudRates();
-    for (int i = 0; i < rates.size(); ++i)
-        m_deviceBaudCombo->addItem(QString::number(rates.at(i)), i);
-    m_deviceBaudCombo->setCurrentIndex(2);
-    form->addRow(tr("Baud Rate:"), m_deviceBaudCombo);
-    m_deviceParityCombo = new QComboBox;
-    m_deviceParityCombo->setObjectName(QStringLiteral("deviceParityCombo"));
-    m_deviceParityCombo->addItem(tr("None"), 0);
-    m_deviceParityCombo->addItem(tr("Even"), 1);
-    m_deviceParityCombo->addItem(tr("Odd"), 2);
-    form->addRow(tr("Parity:"), m_deviceParityCombo);
-    layout->addWidget(portGroup);
+    layout->addWidget(createDeviceSettingsTab(DeviceSettingsPage::Form::PortGroup));
 
     auto *modeGroup = new QGroupBox(tr("Mode"));
     auto *modeGrid = new QGridLayout(modeGroup);
@@ -299,9 +264,9 @@ void ColumnIndicatorWidget::readFromDevice()
     QList<quint16> registers;
     if (m_client->readHoldingRegisters(0, RegisterCount, registers)) {
         // registers[0] is the save-command register: nothing to show.
-        m_deviceAddressSpin->setValue(registers.at(AddressRegister));
-        selectData(m_deviceBaudCombo, registers.at(BaudIndexRegister));
-        selectData(m_deviceParityCombo, registers.at(ParityRegister));
+        m_deviceSettingsPage->setFromRegisters(registers.at(AddressRegister),
+                                               registers.at(BaudIndexRegister),
+                                               registers.at(ParityRegister));
         setSpinValue(m_safePeriodSpin, registers.at(SafePeriodRegister));
         for (int i = 0; i < ColumnCount; ++i) {
             const std::size_t column = std::size_t(i);
@@ -333,9 +298,10 @@ void ColumnIndicatorWidget::writeToDevice()
         return;
 
     QList<quint16> registers(RegisterCount, 0); // register 0, the save command, goes as 0
-    registers[AddressRegister] = spinUnsignedValue(m_deviceAddressSpin);
-    registers[BaudIndexRegister] = currentData(m_deviceBaudCombo);
-    registers[ParityRegister] = currentData(m_deviceParityCombo);
+    const QList<quint16> port = m_deviceSettingsPage->registersToWrite();
+    registers[AddressRegister] = port.at(0);
+    registers[BaudIndexRegister] = port.at(1);
+    registers[ParityRegister] = port.at(2);
     registers[SafePeriodRegister] = spinUnsignedValue(m_safePeriodSpin);
     for (int i = 0; i < ColumnCount; ++i) {
         const std::size_t column = std::size_t(i);

@@ -6,7 +6,6 @@
 
 class ModbusClient;
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QSpinBox;
 
@@ -39,9 +38,6 @@ private:
     QWidget *createRangesTab();
     QWidget *createSlaveTestTab();
 
-    QSpinBox *m_deviceAddressSpin = nullptr;
-    QComboBox *m_deviceBaudCombo = nullptr;
-    QComboBox *m_deviceParityCombo = nullptr;
     QSpinBox *m_safePeriodSpin = nullptr;
     QCheckBox *m_slaveModeCheck = nullptr;
     QCheckBox *m_safePeriodCheck = nullptr;

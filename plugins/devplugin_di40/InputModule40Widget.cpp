@@ -242,7 +242,7 @@ void InputModule40Widget::readFromDevice()
     const bool settingsRead = m_client->readHoldingRegisters(SettingsRegister, SettingsCount,
                                                              settings);
     if (self && settingsRead)
-        m_deviceSettingsPage->showDeviceValues(settings.at(0), settings.at(1), settings.at(2));
+        m_deviceSettingsPage->setFromRegisters(settings.at(0), settings.at(1), settings.at(2));
 }
 
 void InputModule40Widget::writeToDevice()
@@ -263,7 +263,5 @@ void InputModule40Widget::writeToDevice()
         if (written)
             m_unsentDelays.reset(index);
     }
-    m_client->writeRegisters(SettingsRegister, {m_deviceSettingsPage->addressValue(),
-                                                m_deviceSettingsPage->baudIndexValue(),
-                                                m_deviceSettingsPage->parityValue()});
+    m_client->writeRegisters(SettingsRegister, m_deviceSettingsPage->registersToWrite());
 }

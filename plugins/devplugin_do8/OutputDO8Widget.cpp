@@ -3,6 +3,7 @@
 #include "ModbusClient.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -119,13 +120,46 @@ void OutputDO8Widget::onOutputToggled()
 {
     if (!m_outputsKnown || !isOnline())
         return;
-    // A relay the device did not switch must not show as switched: on a failed write
-    // the buttons go back to what the device last confirmed.
+    const QPointer<OutputDO8Widget> self(this);
     const quint16 outputs = maskOf(m_outputButtons);
-    if (m_client->writeRegister(OutputsRegister, outputs))
+    const bool written = m_client->writeRegister(OutputsRegister, outputs);
+    if (!self)
+        return;
+    if (written) {
         m_outputs = outputs;
-    else
+        return;
+    }
+    // The toolkit's own text of an exception reply, in whatever language it speaks.
+    static const QString refused =
+        QCoreApplication::translate("QModbusClient", "Modbus Exception Response.");
+    if (m_client && m_client->lastError() == refused) {
+        // The device refused the write: its relays are as it last confirmed them.
         showMask(m_outputButtons, m_outputs);
+        return;
+    }
+    // A reply that came too late or broken says nothing about what the device did with
+    // the write: the relays show what the device reports, and nothing is switched before.
+    setOutputsKnown(false);
+    readOutputs();
+}
+
+void OutputDO8Widget::setOutputsKnown(bool known)
+{
+    m_outputsKnown = known;
+    for (QPushButton *button : m_outputButtons)
+        button->setEnabled(known);
+}
+
+bool OutputDO8Widget::readOutputs()
+{
+    const QPointer<OutputDO8Widget> self(this);
+    quint16 outputs = 0;
+    if (!isOnline() || !m_client->readHoldingRegister(OutputsRegister, outputs) || !self)
+        return false;
+    showMask(m_outputButtons, outputs);
+    m_outputs = outputs;
+    setOutputsKnown(true);
+    return true;
 }
 
 void OutputDO8Widget::onSafeSettingsChanged()
@@ -142,21 +176,15 @@ void OutputDO8Widget::readFromDevice()
 {
     if (!isOnline())
         return;
-
-    quint16 outputs = 0;
-    if (m_client->readHoldingRegister(OutputsRegister, outputs)) {
-        showMask(m_outputButtons, outputs);
-        m_outputs = outputs;
-        if (!m_outputsKnown) {
-            m_outputsKnown = true;
-            for (QPushButton *button : m_outputButtons)
-                button->setEnabled(true);
-        }
-    }
+    const QPointer<OutputDO8Widget> self(this);
+    readOutputs(); // the settings block is read whatever became of it
+    if (!self)
+        return;
 
     QList<quint16> block;
-    if (!isOnline() || !m_client->readHoldingRegisters(SettingsBlockStart, SettingsBlockCount,
-                                                       block)) {
+    if (!isOnline()
+        || !m_client->readHoldingRegisters(SettingsBlockStart, SettingsBlockCount, block)
+        || !self) {
         return;
     }
     {
@@ -165,20 +193,17 @@ void OutputDO8Widget::readFromDevice()
     }
     showMask(m_safeStateChecks, block.at(2));
     // block[3] is a register this editor does not use.
-    m_deviceSettingsPage->showDeviceValues(block.at(0), block.at(4), block.at(5));
+    m_deviceSettingsPage->setFromRegisters(block.at(0), block.at(4), block.at(5));
 }
 
 void OutputDO8Widget::writeToDevice()
 {
     if (!isOnline())
         return;
-    m_client->writeRegisters(SettingsBlockStart,
-                             {m_deviceSettingsPage->addressValue(),
-                              quint16(m_timeoutSpin->value())});
+    const QList<quint16> port = m_deviceSettingsPage->registersToWrite();
+    m_client->writeRegisters(SettingsBlockStart, {port.at(0), quint16(m_timeoutSpin->value())});
     if (isOnline())
         m_client->writeRegister(SafeMaskRegister, maskOf(m_safeStateChecks));
-    if (isOnline()) {
-        m_client->writeRegisters(SerialRegister, {m_deviceSettingsPage->baudIndexValue(),
-                                                  m_deviceSettingsPage->parityValue()});
-    }
+    if (isOnline())
+        m_client->writeRegisters(SerialRegister, port.mid(1));
 }

@@ -31,6 +31,10 @@ private slots:
 private:
     QWidget *createOutputsTab();
     QWidget *createSafeStateTab();
+    // Locks or unlocks the relay buttons.
+    void setOutputsKnown(bool known);
+    // Shows the relays as register 0 holds them; true when the read succeeded.
+    bool readOutputs();
 
     std::array<QPushButton *, 8> m_outputButtons{};
     QSpinBox *m_timeoutSpin = nullptr;

@@ -1,9 +1,7 @@
 #include "GsmModemPlugin.h"
 
-#include "GsmModemWidget.h"
-
 GsmModemPlugin::GsmModemPlugin(QObject *parent)
-    : QObject(parent)
+    : EditorPlugin(parent)
 {
 }
 
@@ -20,24 +18,6 @@ QString GsmModemPlugin::deviceName() const
 QString GsmModemPlugin::description() const
 {
     return tr("GSM Modem SMS Gateway");
-}
-
-QWidget *GsmModemPlugin::createWidget(ModbusClient *client, QWidget *parent)
-{
-    m_widget = new GsmModemWidget(client, parent);
-    return m_widget;
-}
-
-void GsmModemPlugin::readFromDevice()
-{
-    if (m_widget)
-        m_widget->readFromDevice();
-}
-
-void GsmModemPlugin::writeToDevice()
-{
-    if (m_widget)
-        m_widget->writeToDevice();
 }
 
 quint16 GsmModemPlugin::saveRegisterAddress() const

@@ -314,7 +314,7 @@ void GsmModemWidget::readFromDevice()
         return;
     QList<quint16> settings;
     if (m_client->readHoldingRegisters(SettingsRegister, 3, settings) && settings.size() >= 3)
-        m_deviceSettingsPage->showDeviceValues(settings[0], settings[1], settings[2], true);
+        m_deviceSettingsPage->setFromRegisters(settings[0], settings[1], settings[2]);
     readPhones();
     readSmsMessages();
     updateStatusIndicators();
@@ -348,9 +348,7 @@ void GsmModemWidget::writeToDevice()
 {
     if (!isOnline())
         return;
-    m_client->writeRegisters(SettingsRegister, {m_deviceSettingsPage->addressValue(),
-                                                m_deviceSettingsPage->baudIndexValue(),
-                                                m_deviceSettingsPage->parityValue()});
+    m_client->writeRegisters(SettingsRegister, m_deviceSettingsPage->registersToWrite());
     writePhones();
     writeSmsMessages();
 }

@@ -1,14 +1,10 @@
 #pragma once
 
-#include "DevicePlugin.h"
-
-#include <QObject>
-#include <QPointer>
-
-class Indicator4Widget;
+#include "EditorPlugin.h"
+#include "Indicator4Widget.h"
 
 // Device plug-in of the four-channel LED indicator (signature 9).
-class Indicator4Plugin : public QObject, public DevicePlugin
+class Indicator4Plugin : public EditorPlugin<Indicator4Widget>
 {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID DevicePlugin_iid)
@@ -20,12 +16,5 @@ public:
     quint16 signature() const override;
     QString deviceName() const override;
     QString description() const override;
-    QWidget *createWidget(ModbusClient *client, QWidget *parent) override;
-    void readFromDevice() override;
-    void writeToDevice() override;
     quint16 saveRegisterAddress() const override;
-
-private:
-    // The editor made last; the host owns it and may delete it at any time.
-    QPointer<Indicator4Widget> m_widget;
 };

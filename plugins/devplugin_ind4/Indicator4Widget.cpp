@@ -265,8 +265,8 @@ void Indicator4Widget::readFromDevice()
         const int samples = m_samplesCombo->findData(int(r.at(SamplesRegister)));
         if (samples >= 0)
             m_samplesCombo->setCurrentIndex(samples);
-        m_deviceSettingsPage->showDeviceValues(r.at(AddressRegister), r.at(BaudIndexRegister),
-                                               r.at(ParityRegister), true);
+        m_deviceSettingsPage->setFromRegisters(r.at(AddressRegister), r.at(BaudIndexRegister),
+                                               r.at(ParityRegister));
         m_modbusInputCheck->setChecked(r.at(ModbusInputRegister) != 0);
         m_invertMatrixCheck->setChecked(r.at(InvertMatrixRegister) != 0);
         m_postfixPrefixCheck->setChecked(r.at(PostfixPrefixRegister) != 0);
@@ -304,9 +304,10 @@ void Indicator4Widget::writeToDevice()
     // go out as 0.
     QList<quint16> r(WriteBlockCount, 0);
     r[SamplesRegister] = quint16(m_samplesCombo->currentData().toUInt());
-    r[AddressRegister] = m_deviceSettingsPage->addressValue();
-    r[BaudIndexRegister] = m_deviceSettingsPage->baudIndexValue();
-    r[ParityRegister] = m_deviceSettingsPage->parityValue();
+    const QList<quint16> port = m_deviceSettingsPage->registersToWrite();
+    r[AddressRegister] = port.at(0);
+    r[BaudIndexRegister] = port.at(1);
+    r[ParityRegister] = port.at(2);
     r[ModbusInputRegister] = m_modbusInputCheck->isChecked() ? 1 : 0;
     r[InvertMatrixRegister] = m_invertMatrixCheck->isChecked() ? 1 : 0;
     r[PostfixPrefixRegister] = m_postfixPrefixCheck->isChecked() ? 1 : 0;

@@ -40,7 +40,6 @@ constexpr int MonitorIntervalMs = 100;
 constexpr int DefaultRamp = 500;
 constexpr int DefaultMultiplier = 10;
 constexpr int DefaultSampleRate = 8;
-constexpr int DefaultBaudIndex = 2; // 9600
 
 quint16 itemData(const QComboBox *box)
 {
@@ -100,12 +99,8 @@ VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
     qobject_cast<QVBoxLayout *>(layout())->insertLayout(0, buttons);
 
     tabs()->addTab(createConfigurationTab(), tr("Configuration"));
-    QWidget *settings = createDeviceSettingsTab(DeviceSettingsPage::Form::Grouped);
-    m_deviceAddressSpin = m_deviceSettingsPage->addressSpin();
-    m_deviceBaudCombo = m_deviceSettingsPage->baudCombo();
-    m_deviceParityCombo = m_deviceSettingsPage->parityCombo();
-    m_buildDateLabel = m_deviceSettingsPage->buildTimeLabel();
-    tabs()->addTab(settings, tr("Device Settings"));
+    tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Grouped),
+                   tr("Device Settings"));
     tabs()->addTab(createMonitoringTab(), tr("Monitoring"));
 
     applyDefaults();
@@ -230,9 +225,7 @@ void VoltmeterWidget::applyDefaults()
         updateMonitorTypes();
     }
     selectData(m_spsCombo, DefaultSampleRate);
-    m_deviceAddressSpin->setValue(1);
-    m_deviceBaudCombo->setCurrentIndex(DefaultBaudIndex);
-    m_deviceParityCombo->setCurrentIndex(0);
+    m_deviceSettingsPage->setFactoryDefaults();
     updateMonitorTypes();
 }
 
@@ -246,9 +239,7 @@ void VoltmeterWidget::enableConfigWidgets(bool enabled)
         m_rampSpins[i]->setEnabled(enabled);
     }
     m_spsCombo->setEnabled(enabled);
-    m_deviceAddressSpin->setEnabled(enabled);
-    m_deviceBaudCombo->setEnabled(enabled);
-    m_deviceParityCombo->setEnabled(enabled);
+    m_deviceSettingsPage->setEditable(enabled);
 }
 
 void VoltmeterWidget::updateMonitorTypes()
@@ -309,7 +300,7 @@ void VoltmeterWidget::readFromDevice()
             updateMonitorTypes();
         }
         selectData(m_spsCombo, holding.at(SampleRateRegister));
-        m_deviceSettingsPage->showDeviceValues(holding.at(AddressRegister),
+        m_deviceSettingsPage->setFromRegisters(holding.at(AddressRegister),
                                                holding.at(BaudIndexRegister),
                                                holding.at(ParityRegister));
     }
@@ -343,9 +334,10 @@ void VoltmeterWidget::writeToDevice()
     for (int r = 0; r < InputCount; ++r)
         block[RampRegister + r] = quint16(m_rampSpins[std::size_t(r)]->value());
     block[SampleRateRegister] = itemData(m_spsCombo);
-    block[AddressRegister] = m_deviceSettingsPage->addressValue();
-    block[BaudIndexRegister] = m_deviceSettingsPage->baudIndexValue();
-    block[ParityRegister] = m_deviceSettingsPage->parityValue();
+    const QList<quint16> port = m_deviceSettingsPage->registersToWrite();
+    block[AddressRegister] = port.at(0);
+    block[BaudIndexRegister] = port.at(1);
+    block[ParityRegister] = port.at(2);
     m_client->writeRegisters(0, block);
 }
 
@@ -412,10 +404,10 @@ void VoltmeterWidget::updateBuildDateTime(ushort high, ushort low)
 {
     const qint64 seconds = qint64(high) * 65536 + low;
     if (seconds == 0) {
-        m_buildDateLabel->setText(QStringLiteral("---"));
+        m_deviceSettingsPage->setBuildTime(QStringLiteral("---"));
         return;
     }
-    m_buildDateLabel->setText(QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC)
-                                  .toLocalTime()
-                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    m_deviceSettingsPage->setBuildTime(QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC)
+                                           .toLocalTime()
+                                           .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }

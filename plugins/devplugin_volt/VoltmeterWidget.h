@@ -55,9 +55,5 @@ private:
     std::array<QLabel *, InputCount> m_monitorTypeLabels{};
     std::array<QLabel *, InputCount> m_valueLabels{};
     QComboBox *m_spsCombo = nullptr;
-    QSpinBox *m_deviceAddressSpin = nullptr;
-    QComboBox *m_deviceBaudCombo = nullptr;
-    QComboBox *m_deviceParityCombo = nullptr;
-    QLabel *m_buildDateLabel = nullptr;
     QPushButton *m_monitorButton = nullptr;
 };

@@ -131,7 +131,7 @@ private slots:
             << Words{0, 10000, 100, 235, 8} << "Disabled|10000 ms|off||100|---|blue|8";
         QTest::newRow("sensor fault, disabled")
             << Words{0, 500, 10, 0xD8F0, 8} << "Disabled|500 ms|off||10|Error|red|8";
-        // Values the boxes do not offer leave them as they were.
+        // Values the boxes do not offer leave them as they were; the type goes back as read.
         QTest::newRow("type 7")
             << Words{7, 20000, 500, 235, 6} << "Disabled|10000 ms|on||100|---|blue|8";
     }
@@ -151,6 +151,10 @@ private slots:
                  child<QComboBox>("spsCombo")->currentText()}).join('|'), "shown");
         QCOMPARE(child<QSpinBox>("deviceAddressSpin")->value(), 5);
         QCOMPARE(child<QComboBox>("deviceBaudCombo")->currentText(), "38400");
+        m_bench.clearRequests();
+        m_plugin->writeToDevice();
+        QCOMPARE(m_bench.requests().value(0).mid(5).split(',').value(1),
+                 QString::number(registers[0]));
     }
 
     void freshEditorWritesFactoryBlock()

@@ -101,24 +101,28 @@ private slots:
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("flags");
         QTest::addColumn<bool>("userSlave"); // "Use as slave" checked before the read
+        QTest::addColumn<QString>("port");   // registers 1 to 3 of the next write
         const QString factory = "9600,None,1,10,2,0,5,0,0,199,200,399,400,799,800,0,0,0,0";
         QTest::newRow("factory device")
-            << Ints{} << Ints{} << "" << factory << "0010101010-" << true;
+            << Ints{} << Ints{} << "" << factory << "0010101010-" << true << "1,2,0";
         QTest::newRow("slave device")
             << Ints{1, 5, 2, 6, 3, 2, 4, 30, 5, 100, 8, 400, 9, 7, 10, 12, 44, 999}
             << Ints{0, 1, 1, 1, 3, 1, 5, 0, 9, 1} << ""
             << "115200,Odd,5,30,7,12,5,0,0,199,200,399,400,799,999,100,0,0,400" << "1111101011+"
-            << false;
-        // Values no entry carries leave the boxes as they were; spin boxes clamp.
+            << false << "5,6,2";
+        // Rates and parities off the lists show no entry and go back as the device had
+        // them; spin boxes clamp.
         QTest::newRow("out of range")
             << Ints{1, 0, 2, 9, 3, 7, 36, 248} << Ints{} << ""
-            << "19200,Even,1,10,2,0,247,0,0,199,200,399,400,799,800,0,0,0,0" << "0010101010-"
-            << false;
+            << ",,1,10,2,0,247,0,0,199,200,399,400,799,800,0,0,0,0" << "0010101010-"
+            << false << "1,9,7";
         QTest::newRow("registers refused")
             << Ints{1, 5} << Ints{} << "3@0 Exception"
-            << "19200,Even,1,0,1,0,1,0,0,0,0,0,0,0,0,0,0,0,0" << "0010101010-" << true;
+            << "19200,Even,1,0,1,0,1,0,0,0,0,0,0,0,0,0,0,0,0" << "0010101010-" << true
+            << "1,3,1";
         QTest::newRow("coils refused")
-            << Ints{} << Ints{0, 1} << "1@0 Exception" << factory << "1000000000+" << true;
+            << Ints{} << Ints{0, 1} << "1@0 Exception" << factory << "1000000000+" << true
+            << "1,2,0";
     }
     void read()
     {
@@ -142,6 +146,9 @@ private slots:
         QCOMPARE(m_bench.requests(), (QStringList{"3@0x45", "1@0x10"})); // never a write
         QTEST(settings(), "settings");
         QTEST(flags(), "flags");
+        m_bench.clearRequests();
+        m_plugin->writeToDevice();
+        QTEST(m_bench.requests().value(0).mid(5).split(',').mid(1, 3).join(','), "port");
     }
 
     void write_data()

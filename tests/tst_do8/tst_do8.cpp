@@ -135,6 +135,40 @@ private slots:
         QCOMPARE(shown("out"), quint16(0x02));
     }
 
+    // A write answered only after the client gave up on it may have switched the relay:
+    // the buttons show what register 0 holds then, and stay inert until it is read.
+    void relayWriteTooLate_data()
+    {
+        QTest::addColumn<bool>("readBack"); // the read that follows the write is answered
+        QTest::newRow("read back") << true;
+        QTest::newRow("read back unanswered") << false;
+    }
+    void relayWriteTooLate()
+    {
+        QFETCH(bool, readBack);
+        setRegisters(0, {0x02});
+        createEditor();
+        m_plugin->readFromDevice();
+        m_bench.clearRequests();
+        device()->setFault(DeviceSimulator::Fault::Delay, 800, 2); // the write and its repeat
+        connect(device(), &DeviceSimulator::requestReceived, this, [=, n = 0]() mutable {
+            if (++n == 3 && !readBack)
+                device()->setFault(DeviceSimulator::Fault::NoReply, 0, 2);
+        });
+        relay(5)->click();
+        QCOMPARE(m_bench.requests(), L(2, "6@0=18") + L(readBack ? 1 : 2, "3@0x1"));
+        QCOMPARE(device()->holdingRegister(0), quint16(0x12)); // the device did switch it
+        QCOMPARE(relay(1)->isEnabled(), readBack);
+        if (!readBack) {
+            m_bench.clearRequests();
+            relay(1)->setChecked(true);
+            QCOMPARE(m_bench.requests(), L());
+            m_plugin->readFromDevice();
+            QVERIFY(relay(1)->isEnabled());
+        }
+        QCOMPARE(shown("out"), quint16(0x12));
+    }
+
     // The device takes timeout and safe mask together, whichever of them changed.
     void safeStateWritesBoth()
     {

@@ -117,11 +117,12 @@ private slots:
         QTest::newRow("in range") << in << none
             << QStringList{"Pt100 0.00385", "19200", "Even", local}
             << "16@0=1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
-        // Boxes without the value keep theirs; spin boxes and the grouped page clamp.
+        // Type and rate boxes without the value keep theirs, spin boxes clamp; the serial
+        // settings show no entry and go back as the device had them.
         QTest::newRow("off the lists")
             << Words{9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 248, 9, 7, 0, 0, 0}
-            << none << QStringList{"Disabled", "115200", "Odd", "---"}
-            << "16@0=0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,6,2";
+            << none << QStringList{"Disabled", "", "", "---"}
+            << "16@0=0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,9,7";
         // The client takes a reply of 20 registers for a failed read.
         for (auto [row, fault] : {std::pair{"short reply", DeviceSimulator::Fault::ShortReply},
                                   {"exception", DeviceSimulator::Fault::Exception}})

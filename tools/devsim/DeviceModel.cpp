@@ -1,22 +1,12 @@
 #include "DeviceModel.h"
 
 #include "DeviceSimulator.h"
+#include "ModbusClient.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-
-namespace {
-
-// Every Tavrolix device stores its rate as a position in this list.
-const QList<int> &deviceBaudRates()
-{
-    static const QList<int> rates = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    return rates;
-}
-
-} // namespace
 
 DeviceModel::DeviceModel(QObject *parent)
     : QObject(parent)
@@ -58,7 +48,8 @@ bool DeviceModel::setSerialSettings(const SerialSettings &settings)
                                : settings.parity == QSerialPort::OddParity ? 2
                                                                            : 0;
     m_simulator->setHoldingRegister(registers.parity, parityCode);
-    const int baudIndex = deviceBaudRates().indexOf(settings.baudRate);
+    // Every Tavrolix device stores its rate as a position in the configurator's list.
+    const int baudIndex = ModbusClient::baudRates().indexOf(settings.baudRate);
     if (baudIndex < 0)
         return false;
     m_simulator->setHoldingRegister(registers.baudIndex, quint16(baudIndex));
@@ -143,8 +134,8 @@ DeviceModel::SerialSettings DeviceModel::settingsFromRegisters() const
     const int node = m_simulator->holdingRegister(registers.address);
     if (node >= 1 && node <= 247)
         settings.node = node;
-    settings.baudRate = deviceBaudRates().value(m_simulator->holdingRegister(registers.baudIndex),
-                                                settings.baudRate);
+    settings.baudRate = ModbusClient::baudRates().value(
+        m_simulator->holdingRegister(registers.baudIndex), settings.baudRate);
     switch (m_simulator->holdingRegister(registers.parity)) {
     case 1:
         settings.parity = QSerialPort::EvenParity;
