@@ -137,10 +137,11 @@ void ModbusClient::setSlaveAddress(int address)
     m_slaveAddress = address;
 }
 
-void ModbusClient::fail(const QString &error)
+void ModbusClient::fail(const QString &error, bool refused)
 {
     m_lastError = error;
     m_lastReason = error;
+    m_lastRefused = refused;
     ++m_failureCount;
     emit errorOccurred(error);
 }
@@ -285,7 +286,7 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
         return false;
     }
     if (reply->error() != QModbusDevice::NoError) {
-        fail(replyErrorText(reply));
+        fail(replyErrorText(reply), reply->error() == QModbusDevice::ProtocolError);
         reply->deleteLater();
         return false;
     }

@@ -34,6 +34,9 @@ public:
     // The reason of the last failure without the client's own wording around it: for a
     // failed connect the port's error text alone, otherwise the same as lastError().
     QString lastErrorReason() const { return m_lastReason; }
+    // True when the last failed request was answered with an exception reply: the device
+    // heard it and refused it. A timeout or a broken reply leaves open what it did.
+    bool lastFailureRefused() const { return m_lastRefused; }
     // Failed requests since construction. Callers that cannot see the individual
     // results of a sequence (a plug-in's writeToDevice) compare it before and after.
     quint64 failureCount() const { return m_failureCount; }
@@ -79,7 +82,7 @@ private:
     bool write(const QModbusDataUnit &unit);
     // Sends the unit and waits; on true *result holds the reply's data unit.
     bool transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result);
-    void fail(const QString &error);
+    void fail(const QString &error, bool refused = false);
     // Fails the request for a reply that cannot be its answer, and keeps the line quiet
     // long enough for whatever else is on its way to be dropped unread.
     void refuseReply();
@@ -99,6 +102,7 @@ private:
     int m_slaveAddress = 1;
     QString m_lastError;
     QString m_lastReason;
+    bool m_lastRefused = false;
     QMutex m_mutex;
     const int m_timeout = 500;
     quint64 m_failureCount = 0;

@@ -3,7 +3,6 @@
 #include "ModbusClient.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -129,10 +128,7 @@ void OutputDO8Widget::onOutputToggled()
         m_outputs = outputs;
         return;
     }
-    // The toolkit's own text of an exception reply, in whatever language it speaks.
-    static const QString refused =
-        QCoreApplication::translate("QModbusClient", "Modbus Exception Response.");
-    if (m_client && m_client->lastError() == refused) {
+    if (m_client && m_client->lastFailureRefused()) {
         // The device refused the write: its relays are as it last confirmed them.
         showMask(m_outputButtons, m_outputs);
         return;
