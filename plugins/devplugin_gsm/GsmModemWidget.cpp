@@ -320,28 +320,30 @@ void GsmModemWidget::readFromDevice()
     updateStatusIndicators();
 }
 
-void GsmModemWidget::readPhones()
+bool GsmModemWidget::readPhones()
 {
     for (int p = 1; p <= PhoneCount; ++p) {
         QList<quint16> registers;
         if (!isOnline()
             || !m_client->readHoldingRegisters(quint16(FirstPhoneRegister + PhoneRegisters * (p - 1)),
                                                PhoneRegisters, registers)) {
-            return;
+            return false;
         }
         m_phoneEdits[std::size_t(p - 1)]->setText(fromWindows1251(registers, PhoneChars));
     }
+    return true;
 }
 
-void GsmModemWidget::readSmsMessages()
+bool GsmModemWidget::readSmsMessages()
 {
     for (int k = 1; k <= MessageCount; ++k) {
         QList<quint16> registers;
         const auto start = quint16(FirstMessageRegister + MessageRegisters * (k - 1));
         if (!isOnline() || !m_client->readHoldingRegisters(start, MessageRegisters, registers))
-            return;
+            return false;
         messageEdit(k)->setText(fromWindows1251(registers, MessageChars));
     }
+    return true;
 }
 
 void GsmModemWidget::writeToDevice()
@@ -353,7 +355,7 @@ void GsmModemWidget::writeToDevice()
     writeSmsMessages();
 }
 
-void GsmModemWidget::writePhones()
+bool GsmModemWidget::writePhones()
 {
     for (int p = 1; p <= PhoneCount; ++p) {
         const QList<ushort> field =
@@ -361,19 +363,21 @@ void GsmModemWidget::writePhones()
         if (!isOnline()
             || !m_client->writeRegisters(quint16(FirstPhoneRegister + PhoneRegisters * (p - 1)),
                                          field)) {
-            return;
+            return false;
         }
     }
+    return true;
 }
 
-void GsmModemWidget::writeSmsMessages()
+bool GsmModemWidget::writeSmsMessages()
 {
     for (int k = 1; k <= MessageCount; ++k) {
         const QList<ushort> field = toWindows1251(messageEdit(k)->text(), MessageRegisters);
         const auto start = quint16(FirstMessageRegister + MessageRegisters * (k - 1));
         if (!isOnline() || !m_client->writeRegisters(start, field))
-            return;
+            return false;
     }
+    return true;
 }
 
 void GsmModemWidget::updateStatusIndicators()
@@ -397,16 +401,16 @@ void GsmModemWidget::updateStatusIndicators()
     m_modemErrorCheck->setChecked(bits[ModemErrorBit]);
 }
 
+void GsmModemWidget::onRefreshStatus()
+{
+    updateStatusIndicators();
+}
+
 void GsmModemWidget::onSendSms()
 {
     if (!isOnline())
         return;
     m_client->writeSingleCoil(quint16(m_smsNumberSpin->value() - 1), true);
-    updateStatusIndicators();
-}
-
-void GsmModemWidget::onRefreshStatus()
-{
     updateStatusIndicators();
 }
 

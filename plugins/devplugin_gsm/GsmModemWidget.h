@@ -52,20 +52,21 @@ public:
     bool importSmsFile(const QString &fileName);
 
 private slots:
+    void onRefreshStatus();
+    void onSendSms();
     void onExportSms();
     void onImportSms();
-    void onSendSms();
-    void onRefreshStatus();
 
 private:
     QWidget *createPhonesTab();
     QWidget *createSmsInputsTab();
     QWidget *createSmsRegistersTab();
     QWidget *createStatusTab();
-    void readPhones();
-    void readSmsMessages();
-    void writePhones();
-    void writeSmsMessages();
+    // Each loop stops at its first failed transfer; true when every transfer succeeded.
+    bool readPhones();
+    bool readSmsMessages();
+    bool writePhones();
+    bool writeSmsMessages();
     void updateStatusIndicators();
     // The edit of message k, 1 to 36.
     QLineEdit *messageEdit(int k) const;
