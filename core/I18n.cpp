@@ -18,6 +18,8 @@ struct Entry
 
 // UTF-16 constants in read-only data. They are wrapped, never copied, so filling the
 // map allocates only its nodes and every string tr() hands out shares this storage.
+// One text a block, each language on a line of its own.
+// clang-format off
 constexpr Entry kTexts[] = {
     {Str::AppTitle,
      u"Tavrolix Configurator",
@@ -289,6 +291,7 @@ constexpr Entry kTexts[] = {
      u"[SUCCESS] Firmware uploaded successfully!",
      u"[УСПЕХ] Прошивка успешно загружена!"},
 };
+// clang-format on
 
 constexpr bool listedInIdOrder()
 {

@@ -10,22 +10,18 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 
+# The three builds are the presets of CMakePresets.json.
 echo "== Plain build and tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug -DTAVROLIX_WERROR=ON
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+cmake --preset debug
+cmake --build --preset debug -j"$jobs"
+ctest --preset debug -j"$jobs"
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTAVROLIX_WERROR=ON \
-      -DTAVROLIX_SANITIZE=ON
-cmake --build build-sanitize -j"$jobs"
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
-export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+cmake --preset sanitize
+cmake --build --preset sanitize -j"$jobs"
+ctest --preset sanitize -j"$jobs"
 
 echo "== Fuzzing the firmware image check and the GSM texts (clang, libFuzzer, sanitizers)"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DTAVROLIX_FUZZ=ON \
-      -DTAVROLIX_FUZZ_SECONDS="${TAVROLIX_FUZZ_SECONDS:-60}"
-cmake --build build-fuzz -j"$jobs" --target fuzz_firmware_image fuzz_sms_import
-ctest --test-dir build-fuzz --output-on-failure
+cmake --preset fuzz -DTAVROLIX_FUZZ_SECONDS="${TAVROLIX_FUZZ_SECONDS:-60}"
+cmake --build --preset fuzz -j"$jobs"
+ctest --preset fuzz
