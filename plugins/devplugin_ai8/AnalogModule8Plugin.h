@@ -12,9 +12,4 @@ class AnalogModule8Plugin : public EditorPlugin<AnalogModule8Widget>
 
 public:
     explicit AnalogModule8Plugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };

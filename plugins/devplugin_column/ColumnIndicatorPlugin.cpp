@@ -1,27 +1,9 @@
 #include "ColumnIndicatorPlugin.h"
 
+// Its save command goes to register 0, the first of its settings block.
 ColumnIndicatorPlugin::ColumnIndicatorPlugin(QObject *parent)
-    : EditorPlugin(parent)
+    : EditorPlugin(parent,
+                   {18, "columnIndicator",
+                    QT_TRANSLATE_NOOP("ColumnIndicatorPlugin", "4-channel column indicator"), 0})
 {
-}
-
-quint16 ColumnIndicatorPlugin::signature() const
-{
-    return 18;
-}
-
-QString ColumnIndicatorPlugin::deviceName() const
-{
-    return QStringLiteral("columnIndicator");
-}
-
-QString ColumnIndicatorPlugin::description() const
-{
-    return tr("4-channel column indicator");
-}
-
-quint16 ColumnIndicatorPlugin::saveRegisterAddress() const
-{
-    // The device takes the save command in register 0, the first of its settings block.
-    return 0;
 }

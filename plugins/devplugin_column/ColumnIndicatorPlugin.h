@@ -12,9 +12,4 @@ class ColumnIndicatorPlugin : public EditorPlugin<ColumnIndicatorWidget>
 
 public:
     explicit ColumnIndicatorPlugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };

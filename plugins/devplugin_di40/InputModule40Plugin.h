@@ -12,9 +12,4 @@ class InputModule40Plugin : public EditorPlugin<InputModule40Widget>
 
 public:
     explicit InputModule40Plugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };

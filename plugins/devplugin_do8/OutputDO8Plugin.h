@@ -12,9 +12,4 @@ class OutputDO8Plugin : public EditorPlugin<OutputDO8Widget>
 
 public:
     explicit OutputDO8Plugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };

@@ -12,9 +12,4 @@ class GsmModemPlugin : public EditorPlugin<GsmModemWidget>
 
 public:
     explicit GsmModemPlugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };

@@ -1,26 +1,8 @@
 #include "Indicator4Plugin.h"
 
 Indicator4Plugin::Indicator4Plugin(QObject *parent)
-    : EditorPlugin(parent)
+    : EditorPlugin(parent,
+                   {9, "indicator4",
+                    QT_TRANSLATE_NOOP("Indicator4Plugin", "4-channel LED indicator display"), 4})
 {
-}
-
-quint16 Indicator4Plugin::signature() const
-{
-    return 9;
-}
-
-QString Indicator4Plugin::deviceName() const
-{
-    return QStringLiteral("indicator4");
-}
-
-QString Indicator4Plugin::description() const
-{
-    return tr("4-channel LED indicator display");
-}
-
-quint16 Indicator4Plugin::saveRegisterAddress() const
-{
-    return 4;
 }

@@ -12,9 +12,4 @@ class Indicator4Plugin : public EditorPlugin<Indicator4Widget>
 
 public:
     explicit Indicator4Plugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };

@@ -13,9 +13,4 @@ class VoltmeterPlugin : public EditorPlugin<VoltmeterWidget>
 
 public:
     explicit VoltmeterPlugin(QObject *parent = nullptr);
-
-    quint16 signature() const override;
-    QString deviceName() const override;
-    QString description() const override;
-    quint16 saveRegisterAddress() const override;
 };
