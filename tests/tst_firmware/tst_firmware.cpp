@@ -103,13 +103,12 @@ QStringList logOf(const QWidget &widget)
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
             const QString colour = format.foreground().color().name();
-            const QString name = format.hasProperty(QTextFormat::ForegroundBrush)
-                                     ? known.value(colour, colour) : QStringLiteral("plain");
-            if (!colours.contains(name))
-                colours << name;
+            colours << (format.hasProperty(QTextFormat::ForegroundBrush)
+                            ? known.value(colour, colour) : QStringLiteral("plain"));
         }
+        colours.removeDuplicates();
         const QString text = block.text();
-        lines << colours.join(QLatin1Char('+')) + QStringLiteral(": ")
+        lines << colours.join('+') + ": "
                      + (stamp.match(text).hasMatch() ? text.mid(11) : "(no stamp) " + text);
     }
     return lines;
@@ -249,11 +248,10 @@ private slots:
 
         const QByteArray bytes("\x01\x02\x03\x04");
         const QByteArray record(":0400000001020304F2\n");
-        QTest::newRow("catalogue check value") << QByteArray(":09000000313233343536373839"
-                                                             "00\n#CRC32:0376E6E7\n")
-                                               << QByteArray("123456789") << Verified;
-        QTest::newRow("trimmed record, CR LF")
-            << "# made by hand\r\n" + record + " \t #CRC32:{crc}  \r\n" << bytes << Verified;
+        QTest::newRow("catalogue check value, trimmed record, CR LF")
+            << QByteArray("# made by hand\r\n:0900000031323334353637383900\r\n"
+                          " \t #CRC32:0376E6E7  \r\n")
+            << QByteArray("123456789") << Verified;
         QTest::newRow("lower-case marker") << record + "#crc32:{crc}\n" << bytes << NotFound;
         QTest::newRow("the second record decides")
             << "#CRC32:{crc}\n" + record + "#CRC32:1234ABCD\n" << bytes
@@ -266,15 +264,12 @@ private slots:
                               "ВЫЧИСЛЕНО: 0000ABCD, СОХРАНЕНО: 1234ABCD");
         QTest::newRow("second record unparsable")
             << record + "#CRC32:{crc}\n#CRC32:XYZ\n" << bytes << NotFound;
-        QTest::newRow("length beyond the line")
-            << QByteArray(":0500000001020304F2\n#CRC32:{crc}\n") << QByteArray() << Verified;
-        QTest::newRow("wrong record checksum still taken")
-            << QByteArray(":040000000102030400\n#CRC32:{crc}\n") << bytes << Verified;
-        QTest::newRow("types 01 and 04 ignored")
-            << ":020000040800F2\n" + record + ":00000001FF\n#CRC32:{crc}\n" << bytes << Verified;
-        QTest::newRow("data after the end-of-file record counted")
-            << record + ":00000001FF\n:02001000AABB99\n#CRC32:{crc}\n" << bytes + "\xAA\xBB"
+        QTest::newRow("length beyond the line skipped, wrong record checksum taken")
+            << QByteArray(":0500000001020304F2\n:040000000102030400\n#CRC32:{crc}\n") << bytes
             << Verified;
+        QTest::newRow("types 01 and 04 ignored, data after the end-of-file record counted")
+            << ":020000040800F2\n" + record + ":00000001FF\n:02001000AABB99\n#CRC32:{crc}\n"
+            << bytes + "\xAA\xBB" << Verified;
         // Whole, the first record would be long enough for its 128 bytes.
         QTest::newRow("record split by the 255-byte line read")
             << ":80000000" + QByteArray(256, 'A') + "00\n" + record + "#CRC32:{crc}\n" << bytes
@@ -332,7 +327,7 @@ private slots:
         QVERIFY(descriptorOf(good) >= 0);
 
         // The medium goes away between choosing the file and opening it.
-        QCOMPARE(clickAndChoose(widget, "selectFileButton", bad, [bad] { QFile::remove(bad); }), 1);
+        QCOMPARE(clickAndChoose(widget, "selectFileButton", bad, [&] { QFile::remove(bad); }), 1);
         QCOMPARE(label->text(), QStringLiteral("Failed to open file"));
         QVERIFY(descriptorOf(good) < 0);
         QCOMPARE(logOf(widget).size(), 1);
@@ -410,7 +405,7 @@ private slots:
         QTest::addColumn<int>("linesReceived"); // -1: every line of the file
         QTest::addColumn<QList<int>>("exchanges"); // see exchangeCounts(); -1: any number
 
-        const QByteArray image = withChecksum(smallImage()); // five lines to send
+        const QByteArray image = BootloaderImage::generate(48, 7); // five lines to send
         const QByteArray commentsOnly("# nothing to send\n\n#CRC32:FFFFFFFF\n");
         const Setup none = [](auto &, auto &) {};
         const auto port = [](const QString &name) {
@@ -419,7 +414,7 @@ private slots:
         const auto cancel = [](FirmwareWidget &w) {
             findControl<QPushButton>(&w, "cancelButton")->click();
         };
-        const auto ready = [](const char *last) { return Ready + QStringList{last}; };
+        const auto ready = [](const QString &last) { return Ready + QStringList{last}; };
         const QList<int> nothing{0, 0, 0, 0, 0};
 
         QTest::newRow("no port") << image << port(QString())
@@ -443,13 +438,13 @@ private slots:
             << -1 << QList<int>{6, 5, 5, 5, 1};
         // The application answering until the module restarts: linePacking().
         QTest::newRow("comment-only file")
-            << commentsOnly << none << Ready + QStringList{Success} << 0
+            << commentsOnly << none << ready(Success) << 0
             << QList<int>{1, 0, 0, 0, 1};
         QTest::newRow("exit command fails")
             << commentsOnly << failing(Exchange::Exit, 0)
             << ready("red: [ERROR] Failed to send exit command") << 0 << QList<int>{1, 0, 0, 0, 4};
         QTest::newRow("line write fails four times")
-            << image << failing(Exchange::LineWrite, 1) << Ready + QStringList{ErrChunk} << 0
+            << image << failing(Exchange::LineWrite, 1) << ready(ErrChunk) << 0
             << QList<int>{1, 4, 0, 0, 0};
         QTest::newRow("command fails four times")
             << image << failing(Exchange::Command, 1, Fault::NoReply)
@@ -463,7 +458,7 @@ private slots:
         // One Modbus write carries 123 registers: a line, its zero and a pad byte.
         QTest::newRow("line of 300 characters")
             << QByteArray(300, 'X') + "\n:00000001FF\n#CRC32:FFFFFFFF\n" << none
-            << Ready + QStringList{ErrChunk} << 0 << QList<int>{1, 0, 0, 0, 0};
+            << ready(ErrChunk) << 0 << QList<int>{1, 0, 0, 0, 0};
         QTest::newRow("checksum mismatch")
             << smallImage() + "#CRC32:00000000\n" << none
             << Opened + QStringList{Detected, "red: [ERROR] CHECKSUM MISMATCH! COMPUTED: {crc}, "
@@ -477,7 +472,7 @@ private slots:
             << Opened + QStringList{CancelledWaiting} << 0 << QList<int>{-1, 0, 0, 0, 0};
         QTest::newRow("cancel during the transfer")
             << image << onRequest(Exchange::Command, cancel)
-            << Ready + QStringList{Cancelled} << 1 << QList<int>{1, 1, 1, 1, 1};
+            << ready(Cancelled) << 1 << QList<int>{1, 1, 1, 1, 1};
         // The port list and the log stay usable; the upload keeps the port it opened.
         QTest::newRow("refresh and clear during the transfer")
             << image << onRequest(Exchange::StatusRead, [](FirmwareWidget &w) {
@@ -504,7 +499,7 @@ private slots:
                        ::dup2(directory, fd);
                    ::close(directory);
                })
-            << Ready + QStringList{ErrChunk} << 1 << QList<int>{1, 1, 1, 1, 0};
+            << ready(ErrChunk) << 1 << QList<int>{1, 1, 1, 1, 0};
     }
 
     void upload()
@@ -593,7 +588,7 @@ private slots:
     // and the status read still comes 3000 ms after the command.
     void uploaderWithoutWindow()
     {
-        const QByteArray contents = withChecksum(smallImage());
+        const QByteArray contents = BootloaderImage::generate(48, 7);
         QFile file(writeFile(QStringLiteral("image.enc"), contents));
         QVERIFY(file.open(QIODevice::ReadOnly));
         FirmwareUploader uploader;
@@ -620,12 +615,10 @@ private slots:
         QVERIFY2(cancelled >= 0 && cancelled - commanded < 2500, "Cancel seen in the pause");
         QVERIFY2(statusRead - commanded >= 3000, "the pause is not cut short");
         QCOMPARE(exchangeCounts(*m_bootloader), (QList<int>{1, 1, 1, 1, 1}));
-        QList<Level> levels;
-        for (const QList<QVariant> &line : std::as_const(lines))
-            levels << line.constFirst().value<Level>();
-        QCOMPARE(levels, (QList<Level>{Level::Ok, Level::Warning, Level::Ok, Level::Ok,
-                                       Level::Info, Level::Warning}));
-        QCOMPARE(lines.constLast().constLast().toString(), Cancelled.section(": ", 1));
+        // The window shows these lines: the "cancel during the transfer" row of upload().
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.constLast(), (QList<QVariant>{QVariant::fromValue(Level::Warning),
+                                                     Cancelled.section(": ", 1)}));
         const QByteArray first = BootloaderImage::linesToSend(contents).constFirst();
         const qsizetype read = contents.indexOf(first) + first.size() + 1;
         QCOMPARE(progress, QList<QList<QVariant>>{{int(read * 100 / contents.size())}});
@@ -649,9 +642,7 @@ private slots:
         combo->clearEditText();
         QTest::keyClicks(combo->lineEdit(), QStringLiteral("/tmp/typed/port"));
         QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-        QCOMPARE(refreshed.size(), 0);
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(combo->currentText(), QStringLiteral("/tmp/typed/port"));
+        QVERIFY(refreshed.isEmpty() && dialog.isVisible());
         refresh->click();
         QCOMPARE(combo->currentText(), QStringLiteral("/tmp/typed/port"));
     }
@@ -679,7 +670,8 @@ private slots:
         const bool waiting = trigger == int(Exchange::Identity);
         if (waiting)
             m_bootloader->setBootDelay(1000);
-        const QString path = writeFile(QStringLiteral("image.enc"), withChecksum(smallImage()));
+        const QString path =
+            writeFile(QStringLiteral("image.enc"), BootloaderImage::generate(48, 7));
         MainWindow window;
         bool tried = false;
         QStringList seen; // after the upload: the dialog, its log's last line, its controls

@@ -84,7 +84,6 @@ private slots:
     {
         QFETCH(Call, call);
         QFETCH(Request, expected);
-
         // A client whose port failed to open sends nothing and changes none of the outputs.
         ModbusClient refused;
         QVERIFY(!connectClient(refused, QStringLiteral("/nonexistent/ttyTavrolix")));
@@ -103,100 +102,103 @@ private slots:
 
     void readValues()
     {
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 11; ++i) {
             m_device.setHoldingRegister(5 + i, quint16(0xFFFF - i));
-        for (int i = 0; i < 11; ++i)
             m_device.setCoil(10 + i, i % 3 == 0);
-
+        }
         QList<quint16> words(10, 42);
         QVERIFY(m_client.readHoldingRegisters(5, 4, words));
         QCOMPARE(words, (QList<quint16>{0xFFFF, 0xFFFE, 0xFFFD, 0xFFFC}));
-
         // Coils come back padded to whole bytes; the caller gets exactly what it asked for.
         QList<bool> bits(20, true);
         QVERIFY(m_client.readCoils(10, 11, bits));
         QCOMPARE(bits, (QList<bool>{true, false, false, true, false, false, true, false, false,
                                     true, false}));
-
-        quint16 major = 0;
-        quint16 minor = 0;
+        quint16 major = 0, minor = 0;
         QVERIFY(m_client.readVersion(major, minor));
         QCOMPARE(QList<quint16>({major, minor}), QList<quint16>({2, 15}));
     }
 
     void failedRequestKeepsOutputs_data()
     {
+        QTest::addColumn<Call>("call");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("parameter");
-        QTest::addColumn<int>("address");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("sent"); // requests on the line, -1: any number
 
-        QTest::newRow("no reply") << Fault::NoReply << 0 << 0 << "Timeout";
-        QTest::newRow("reply after the guard") << Fault::Delay << 900 << 0 << "Timeout";
-        QTest::newRow("corrupt checksum") << Fault::BadCrc << 0 << 0 << "Timeout";
-        QTest::newRow("exception reply")
-            << Fault::Exception << 4 << 0 << "Modbus exception 4 (server device failure)";
-        QTest::newRow("address the device lacks")
-            << Fault::None << 0 << 300 << "Modbus exception 2 (illegal data address)";
+        const auto row = [](const char *name, const Call &call, const QString &error, int sent,
+                            Fault fault = Fault::None, int parameter = 0) {
+            QTest::newRow(name) << call << fault << parameter << error << sent;
+        };
+        const Call holding = CALL(c.readHoldingRegisters(0, 4, w));
+        const Call coils = CALL(c.readCoils(0, 8, b));
+        const QString timeout = QStringLiteral("Timeout");
+        const QString invalid = QStringLiteral("Invalid reply");
+        const QString exception4 = QStringLiteral("Modbus exception 4 (server device failure)");
+        row("no reply", holding, timeout, -1, Fault::NoReply);
+        row("reply after the guard", holding, timeout, -1, Fault::Delay, 900);
+        row("corrupt checksum", coils, timeout, -1, Fault::BadCrc);
+        row("exception reply", holding, exception4, 1, Fault::Exception, 4);
+        row("exception to a coil read", coils, exception4, 1, Fault::Exception, 4);
+        row("address the device lacks", CALL(c.readHoldingRegisters(300, 4, w)),
+            "Modbus exception 2 (illegal data address)", 1);
         // A short or long reply is a late answer or a broken device: zeros or extra
         // values taken for data would end up flashed into the device.
-        QTest::newRow("short reply") << Fault::ShortReply << 0 << 0 << "Invalid reply";
-        QTest::newRow("over-long reply") << Fault::LongReply << 0 << 0 << "Invalid reply";
+        row("short reply", holding, invalid, 1, Fault::ShortReply);
+        row("over-long reply", holding, invalid, 1, Fault::LongReply);
+        // A write echo naming another value or start answers another request.
+        row("foreign register value", CALL(c.writeRegister(202, 0x2222)), invalid, 1,
+            Fault::WrongEcho);
+        row("foreign coil value", CALL(c.writeSingleCoil(7, true)), invalid, 1, Fault::WrongEcho);
+        row("foreign registers start", CALL(c.writeRegisters(40, {1, 2})), invalid, 1,
+            Fault::WrongEcho);
+        row("foreign coils start", CALL(c.writeCoils(40, {true, false, true})), invalid, 1,
+            Fault::WrongEcho);
+        // Requests that no device could answer never reach the line.
+        row("read 0 registers", CALL(c.readHoldingRegisters(0, 0, w)), invalid, 0);
+        row("read 0 coils", CALL(c.readCoils(0, 0, b)), invalid, 0);
+        row("write 0 coils", CALL(c.writeCoils(0, {})), invalid, 0);
+        row("read 126 registers", CALL(c.readHoldingRegisters(0, 126, w)), invalid, 0);
+        row("write 124 registers", CALL(c.writeRegisters(0, QList<quint16>(124, 1))), invalid, 0);
     }
 
     void failedRequestKeepsOutputs()
     {
+        QFETCH(Call, call);
         QFETCH(Fault, fault);
         QFETCH(int, parameter);
-        QFETCH(int, address);
         QFETCH(QString, error);
+        QFETCH(int, sent);
 
         m_device.setFault(fault, parameter);
         QList<quint16> words(10, 42);
+        QList<bool> bits(3, true);
+        quint16 value = 7;
         const quint64 failuresBefore = m_client.failureCount();
         QSignalSpy errors(&m_client, &ModbusClient::errorOccurred);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!m_client.readHoldingRegisters(quint16(address), 4, words));
+        QVERIFY(!call(m_client, words, bits, value));
         const qint64 elapsed = clock.elapsed();
         QCOMPARE(m_client.lastError(), error);
         QCOMPARE(m_client.failureCount(), failuresBefore + 1);
-        QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.first().first().toString(), error);
+        QCOMPARE(errors, QList<QList<QVariant>>{{error}});
         QCOMPARE(m_client.pendingWaits(), 0);
         QCOMPARE(words, QList<quint16>(10, 42));
+        QCOMPARE(bits, QList<bool>(3, true));
+        QCOMPARE(value, quint16(7));
         if (error == QLatin1String("Timeout"))
             QVERIFY2(elapsed >= 650 && elapsed < 1000, qPrintable(QString::number(elapsed)));
+        if (sent >= 0)
+            QCOMPARE(m_device.requests().size(), sent);
 
-        // Bit reads keep their outputs as well.
-        QList<bool> bits(3, true);
-        QVERIFY(!m_client.readCoils(quint16(address), 8, bits));
-        QCOMPARE(bits, QList<bool>(3, true));
-    }
-
-    void refusedWithoutTraffic_data()
-    {
-        QTest::addColumn<Call>("call");
-        QTest::newRow("read 0 registers") << CALL(c.readHoldingRegisters(0, 0, w));
-        QTest::newRow("read 0 coils") << CALL(c.readCoils(0, 0, b));
-        QTest::newRow("write 0 coils") << CALL(c.writeCoils(0, {}));
-        QTest::newRow("read 126 registers") << CALL(c.readHoldingRegisters(0, 126, w));
-        QTest::newRow("write 124 registers") << CALL(c.writeRegisters(0, QList<quint16>(124, 1)));
-    }
-
-    void refusedWithoutTraffic()
-    {
-        QFETCH(Call, call);
-        QList<quint16> words(2, 5);
-        QList<bool> bits(2, true);
-        quint16 signature = 0;
-        QVERIFY(!call(m_client, words, bits, signature));
-        QCOMPARE(m_client.lastError(), QStringLiteral("Invalid reply"));
-        QCOMPARE(words, QList<quint16>(2, 5));
-        QCOMPARE(bits, QList<bool>(2, true));
-
-        // The line carried nothing: the next request is the first the device sees.
-        QVERIFY(m_client.readSignature(signature));
+        // The next exchange is sound again, and the first the device sees after the fault.
+        m_device.clearFault();
+        m_device.clearRequests();
+        QVERIFY2(fault == Fault::None ? m_client.readSignature(value)
+                                      : call(m_client, words, bits, value),
+                 qPrintable(m_client.lastError()));
         QCOMPARE(m_device.requests().size(), 1);
     }
 
@@ -232,28 +234,6 @@ private slots:
         QCOMPARE(words, (QList<quint16>{91, 92, 93, 94}));
         qInfo("the read behind the abandoned one took %lld ms", clock.elapsed());
         QVERIFY(!m_client.isBusy());
-    }
-
-    void foreignReplyRefused_data()
-    {
-        QTest::addColumn<Call>("call");
-        QTest::newRow("register value") << CALL(c.writeRegister(202, 0x2222));
-        QTest::newRow("coil value") << CALL(c.writeSingleCoil(7, true));
-        QTest::newRow("registers start") << CALL(c.writeRegisters(40, {1, 2}));
-        QTest::newRow("coils start") << CALL(c.writeCoils(40, {true, false, true}));
-    }
-
-    void foreignReplyRefused()
-    {
-        QFETCH(Call, call);
-        QList<quint16> words;
-        QList<bool> bits;
-        quint16 value = 0;
-        m_device.setFault(Fault::WrongEcho, 0, 1);
-        QVERIFY(!call(m_client, words, bits, value));
-        QCOMPARE(m_client.lastError(), QStringLiteral("Invalid reply"));
-        // The next exchange is sound again.
-        QVERIFY2(call(m_client, words, bits, value), qPrintable(m_client.lastError()));
     }
 
     void nestedRequestsEndOnDisconnect()
@@ -305,13 +285,11 @@ private slots:
         QCOMPARE(disconnected.size(), 1);
         QCOMPARE(connected.size(), 0);
         QVERIFY(!m_client.isConnected());
-        QVERIFY2(m_client.lastError().startsWith(QLatin1String("Connection failed: ")),
+        QVERIFY2(m_client.lastError().section("Connection failed: ", 1).size() > 0,
                  qPrintable(m_client.lastError()));
-        QVERIFY(m_client.lastError().size() > QStringLiteral("Connection failed: ").size());
         QVERIFY(m_client.findChildren<QModbusRtuSerialClient *>().isEmpty());
-        // Each call then fails without traffic: see requestsOnTheLine().
         QList<quint16> words(2, 1);
-        QVERIFY(!m_client.readHoldingRegisters(0, 1, words));
+        QVERIFY(!m_client.readHoldingRegisters(0, 1, words)); // without traffic
         QCOMPARE(m_client.lastError(), QStringLiteral("Not connected"));
         QVERIFY(m_device.requests().isEmpty());
 
