@@ -170,6 +170,22 @@ void ConnectionPanel::restoreDefaults()
     m_nodeSpin->setValue(1);
 }
 
+void ConnectionPanel::setConnection(const QString &port, int baudRate, char parity, int node)
+{
+    const int listed = m_portCombo->findData(port);
+    if (listed >= 0)
+        m_portCombo->setCurrentIndex(listed);
+    else
+        m_portCombo->setEditText(port);
+    const int baud = m_baudCombo->findText(QString::number(baudRate));
+    if (baud >= 0)
+        m_baudCombo->setCurrentIndex(baud);
+    const int parityIndex = m_parityCombo->findData(int(parity));
+    if (parityIndex >= 0)
+        m_parityCombo->setCurrentIndex(parityIndex);
+    m_nodeSpin->setValue(node);
+}
+
 void ConnectionPanel::loadSettings()
 {
     QSettings settings;

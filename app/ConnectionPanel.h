@@ -35,6 +35,9 @@ public:
     void refreshPortList();
     // 9600, no parity, node 1; the port stays.
     void restoreDefaults();
+    // Shows `port` (a listed port's entry, or typed) and the line setting and node; a baud
+    // rate off the list leaves the box as it was.
+    void setConnection(const QString &port, int baudRate, char parity, int node);
     void loadSettings();
     void saveSettings() const;
 

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "BusScanDialog.h"
 #include "ConnectionPanel.h"
 #include "DevicePlugin.h"
 #include "DeviceSession.h"
@@ -107,6 +108,9 @@ void MainWindow::createMenus()
     QAction *firmwareAction = toolsMenu->addAction(str(Str::MenuFirmwareUpdate));
     firmwareAction->setObjectName(QStringLiteral("firmwareUpdateAction"));
     connect(firmwareAction, &QAction::triggered, this, &MainWindow::onFirmwareUpdate);
+    QAction *scanAction = toolsMenu->addAction(tr("Scan Bus..."));
+    scanAction->setObjectName(QStringLiteral("scanBusAction"));
+    connect(scanAction, &QAction::triggered, this, &MainWindow::onScanBus);
 
     QMenu *helpMenu = menuBar()->addMenu(str(Str::MenuHelp));
     QAction *aboutAction = helpMenu->addAction(str(Str::MenuAbout));
@@ -359,4 +363,28 @@ void MainWindow::appendLog(const QString &message)
         cursor.insertBlock();
     cursor.insertText(QTime::currentTime().toString(QStringLiteral("[hh:mm:ss] ")) + message);
     m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
+}
+
+void MainWindow::onScanBus()
+{
+    // The scan opens the port itself, so the session gives it up first.
+    if (m_session->isConnected()) {
+        if (m_session->page()
+            && QMessageBox::question(this, tr("Scan Bus"),
+                                     tr("The scan needs the port: the connection to the device "
+                                        "ends, and changes not written to it are lost. "
+                                        "Disconnect and scan?"))
+                   != QMessageBox::Yes) {
+            return;
+        }
+        endConnection();
+    }
+    BusScanDialog dialog(m_panel->chosenPort().location, {m_panel->baudRate(), m_panel->parity()},
+                         this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.chosenDevice())
+        return;
+    const BusScanner::Device device = *dialog.chosenDevice();
+    m_panel->setConnection(dialog.port(), device.setting.baudRate, device.setting.parity,
+                           device.node);
+    onConnect();
 }

@@ -27,6 +27,7 @@ private slots:
     void onReadAll();
     void onAbout();
     void onFirmwareUpdate();
+    void onScanBus();
 
 private:
     void createMenus();
