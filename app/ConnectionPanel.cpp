@@ -16,11 +16,6 @@
 
 namespace {
 
-QString str(Str id)
-{
-    return I18n::instance()->tr(id);
-}
-
 const QString settingsGroup = QStringLiteral("connection");
 
 constexpr int defaultBaudIndex = 2; // 9600

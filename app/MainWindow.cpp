@@ -32,11 +32,6 @@
 
 namespace {
 
-QString str(Str id)
-{
-    return I18n::instance()->tr(id);
-}
-
 const QString iconPath = QStringLiteral(":/icons/favicon.png");
 const QString qtLicensingUrl = QStringLiteral("https://www.qt.io/licensing/");
 

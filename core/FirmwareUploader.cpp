@@ -49,11 +49,6 @@ constexpr quint8 ResultOk = 0;
 constexpr quint8 ResultNoLink = QModbusDevice::ConnectionError;
 constexpr quint8 ResultNoReply = QModbusDevice::TimeoutError;
 
-QString str(Str id)
-{
-    return I18n::instance()->tr(id);
-}
-
 } // namespace
 
 using Level = FirmwareUploader::Level;

@@ -26,11 +26,6 @@
 
 namespace {
 
-QString str(Str id)
-{
-    return I18n::instance()->tr(id);
-}
-
 QString colourOf(FirmwareUploader::Level level)
 {
     switch (level) {

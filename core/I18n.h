@@ -125,3 +125,9 @@ private:
     Lang m_language;
     QMap<Str, QString> m_strings;
 };
+
+// The text `id` in the current language: I18n::instance()->tr(id).
+inline QString str(Str id)
+{
+    return I18n::instance()->tr(id);
+}
