@@ -35,10 +35,10 @@ enum Column { NodeColumn, BaudColumn, ParityColumn, SignatureColumn, DeviceColum
 QString parityName(char parity)
 {
     if (parity == 'E')
-        return I18n::instance()->tr(Str::ParityEven);
+        return str(Str::ParityEven);
     if (parity == 'O')
-        return I18n::instance()->tr(Str::ParityOdd);
-    return I18n::instance()->tr(Str::ParityNone);
+        return str(Str::ParityOdd);
+    return str(Str::ParityNone);
 }
 
 QString settingText(const BusScanner::Setting &setting)
