@@ -144,7 +144,9 @@ BusScanDialog::BusScanDialog(const QString &port, const BusScanner::Setting &cur
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(DeviceColumn,
+                                                      QHeaderView::ResizeToContents);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, &BusScanDialog::onConnectToRow);
     layout->addWidget(m_table, 2);
 
