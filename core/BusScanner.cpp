@@ -23,6 +23,9 @@ constexpr int GuardMarginMs = 500;
 constexpr int MaxQuietWaitMs = 1000;
 // The silent nodes' second chance gets this many times the allowance.
 constexpr int ReprobeFactor = 4;
+// Replies: address, function, byte count, the registers, the checksum.
+constexpr int ProbeReplyBytes = 7;
+constexpr int VersionReplyBytes = 9;
 
 QSerialPort::Parity toSerialParity(char parity)
 {
@@ -85,14 +88,13 @@ QList<BusScanner::Setting> BusScanner::allSettings()
     return settings;
 }
 
-int BusScanner::probeTimeoutMs(const Setting &setting, int allowanceMs)
+int BusScanner::probeTimeoutMs(const Setting &setting, int allowanceMs, int replyBytes)
 {
     // Start bit, eight data bits, the parity bit if any, one stop bit. The toolkit's
-    // timer may start before the request has left the adapter, so the request frame
-    // counts too: eight bytes, the silence of 3.5 characters, and the longest reply a
-    // scan asks for (the version: nine bytes).
+    // timer starts once the request is handed to the port, before it has left the
+    // adapter: the request's eight bytes count, then the allowance, then the reply.
     const int bitsPerChar = setting.parity == 'N' ? 10 : 11;
-    const double chars = 8 + 3.5 + 9;
+    const int chars = 8 + replyBytes;
     const int frameMs = int(std::ceil(chars * bitsPerChar * 1000.0 / setting.baudRate));
     return qMax(10, frameMs + allowanceMs);
 }
@@ -300,7 +302,7 @@ BusScanner::Probe BusScanner::request(int node, int start, int count, int timeou
 
 BusScanner::Probe BusScanner::probe(int node, const Setting &setting, int allowanceMs)
 {
-    const int timeoutMs = probeTimeoutMs(setting, allowanceMs);
+    const int timeoutMs = probeTimeoutMs(setting, allowanceMs, ProbeReplyBytes);
     QList<quint16> signature;
     int replyMs = 0;
     const Probe result = request(node, 0, 1, timeoutMs, &signature, &replyMs);
@@ -318,7 +320,9 @@ BusScanner::Probe BusScanner::probe(int node, const Setting &setting, int allowa
         device.signature = signature.value(0);
         QList<quint16> version;
         int versionMs = 0;
-        const Probe read = request(node, 1, 2, timeoutMs, &version, &versionMs);
+        const Probe read = request(node, 1, 2,
+                                   probeTimeoutMs(setting, allowanceMs, VersionReplyBytes),
+                                   &version, &versionMs);
         if (read == Probe::Cancelled || read == Probe::PortFailed)
             return read;
         if (read == Probe::Answered) {

@@ -81,8 +81,9 @@ public:
     static QList<Setting> order(const QList<Setting> &chosen, const Setting &current);
     // Every baud rate the devices can store, with each parity.
     static QList<Setting> allSettings();
-    // How long a probe at `setting` waits for its reply with `allowanceMs`.
-    static int probeTimeoutMs(const Setting &setting, int allowanceMs);
+    // How long a request at `setting` waits for a reply of `replyBytes`: the frames'
+    // time on the line and `allowanceMs`.
+    static int probeTimeoutMs(const Setting &setting, int allowanceMs, int replyBytes = 7);
     // "1-10,12" to node numbers; false on anything else or a node out of 1..247.
     static bool parseNodes(const QString &text, QList<int> &nodes);
 
