@@ -2,8 +2,9 @@
 # Builds the configurator and starts it beside a simulated device on a virtual serial
 # port, with that port already chosen in the port box: press Connect and configure.
 # The simulated device is the eight-relay output module; extra arguments go to the
-# simulator, e.g. --device unknown, or --device bootloader to try a firmware update with
-# the sample image (see: build/bin/tavrolix-devsim --help).
+# simulator, e.g. --device unknown, --device bootloader to try a firmware update with
+# the sample image, or --bus do8@1,ind4@5 for several devices on one line (see:
+# build/bin/tavrolix-devsim --help).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,7 +25,12 @@ if [[ " $* " == *" bootloader "* || " $* " == *"=bootloader "* ]] && [[ " $* " !
     args+=(--expect "$simdir/sample-firmware.enc")
     echo "Sample image to upload: $simdir/sample-firmware.enc"
 fi
-build/bin/tavrolix-devsim --device do8 --virtual "$simdir" --preset-configurator "${args[@]}" \
+# A bus names its own devices.
+device=(--device do8)
+if [[ " $* " == *" --bus"* ]]; then
+    device=()
+fi
+build/bin/tavrolix-devsim "${device[@]}" --virtual "$simdir" --preset-configurator "${args[@]}" \
     >"$log" 2>&1 &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null; rm -f "$log"' EXIT

@@ -9,6 +9,7 @@
 #include "InputModuleModel.h"
 #include "LedIndicatorModel.h"
 #include "OutputModuleModel.h"
+#include "VirtualBus.h"
 #include "VirtualSerialPair.h"
 #include "VoltmeterModel.h"
 
@@ -21,7 +22,9 @@
 #include <QTextStream>
 
 #include <csignal>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -146,6 +149,179 @@ QString parityLetter(QSerialPort::Parity parity)
     }
 }
 
+// One simulated device: its server, its model if it has one, and the line setting it
+// starts with.
+struct Device
+{
+    std::unique_ptr<DeviceSimulator> simulator = std::make_unique<DeviceSimulator>();
+    std::unique_ptr<DeviceModel> model;
+    DeviceModel::SerialSettings line;
+};
+
+// Finds the port a device with its final line setting is served on; empty on failure,
+// which it has reported.
+using PortFinder = std::function<QString(const DeviceModel::SerialSettings &)>;
+
+// Powers the device up (its model reads the state file at `statePath`, whose settings
+// replace the line setting `givenBy` names), starts its server and reports it.
+bool startDevice(Device &device, quint16 signature, const QString &statePath,
+                 const QString &givenBy, const PortFinder &portFor,
+                 const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
+{
+    DeviceModel *model = device.model.get();
+    if (model) {
+        model->setStatePath(statePath);
+        QObject::connect(model, &DeviceModel::report, model,
+                         [&out](const QString &line) { out << line << Qt::endl; });
+        model->attach(device.simulator.get());
+        out << "Device model " << model->name() << ", state file " << model->statePath()
+            << Qt::endl;
+        if (model->hasStoredSettings()) {
+            // As on the real device, what it saved decides how it talks after a restart.
+            device.line = model->serialSettings();
+            out << "Using the serial settings stored in the state file (not " << givenBy << ")."
+                << Qt::endl;
+        } else {
+            out << "No settings stored yet: the device starts with " << givenBy << "."
+                << Qt::endl;
+            if (!model->setSerialSettings(device.line)) {
+                err << "Note: the device cannot store " << device.line.baudRate
+                    << " baud; its baud-rate register keeps its initial value." << Qt::endl;
+            }
+        }
+    }
+    DeviceSimulator &simulator = *device.simulator;
+    const QString firmware = QStringLiteral("firmware");
+    const QStringList version = parser.value(firmware).split(QLatin1Char('.'));
+    if (!model || parser.isSet(firmware))
+        simulator.setIdentity(signature, quint16(version.at(0).toUInt()),
+                              quint16(version.at(1).toUInt()));
+    simulator.setLineTiming(parser.isSet(QStringLiteral("line-timing")));
+    const QString port = portFor(device.line);
+    if (port.isEmpty())
+        return false;
+    if (!simulator.start(port, device.line.node, device.line.baudRate, device.line.parity)) {
+        err << "Cannot open " << port << ": " << simulator.errorString() << Qt::endl;
+        return false;
+    }
+    out << "Simulated device, signature " << simulator.signature() << ", firmware "
+        << simulator.inputRegister(1) << "." << simulator.inputRegister(2) << ", node "
+        << device.line.node << ", " << device.line.baudRate << " "
+        << parityLetter(device.line.parity) << ", on " << port << Qt::endl;
+    return true;
+}
+
+// Prints every request the device receives, after `prefix`.
+void printRequests(const Device &device, const QString &prefix, QTextStream &out)
+{
+    QObject::connect(device.simulator.get(), &DeviceSimulator::requestReceived,
+                     device.simulator.get(), [&out, prefix](const SimulatedRequest &request) {
+                         out << prefix << "request: function " << request.function
+                             << ", address " << request.address << ", count " << request.count
+                             << Qt::endl;
+                     });
+}
+
+void presetConfigurator(const QString &port, const DeviceModel::SerialSettings &line)
+{
+    QSettings settings(QStringLiteral("Tavrolix"), QStringLiteral("Tavrolix Configurator"));
+    settings.beginGroup(QStringLiteral("connection"));
+    settings.setValue(QStringLiteral("port"), port);
+    settings.setValue(QStringLiteral("portName"), port);
+    settings.setValue(QStringLiteral("baud"), line.baudRate);
+    settings.setValue(QStringLiteral("parity"), parityLetter(line.parity));
+    settings.setValue(QStringLiteral("node"), line.node);
+}
+
+struct BusEntry
+{
+    quint16 signature = 0;
+    ModelFactory makeModel = nullptr;
+    DeviceModel::SerialSettings line;
+};
+
+// "do8@1,ind4@5,gsm@12:19200:E": <device>@<node>[:<baud>[:<parity>]] for each device.
+bool parseBus(const QString &text, QList<BusEntry> *entries, QString *error)
+{
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        const QString entry = item.trimmed();
+        const auto bad = [&](const QString &why) {
+            *error = QStringLiteral("Bad --bus entry \"%1\": %2.").arg(entry, why);
+            return false;
+        };
+        const qsizetype at = entry.indexOf(QLatin1Char('@'));
+        const QStringList line = entry.mid(at + 1).split(QLatin1Char(':'));
+        if (at <= 0 || line.size() > 3)
+            return bad(QStringLiteral("expected <device>@<node>[:<baud>[:<parity>]]"));
+        BusEntry parsed;
+        if (!parseDevice(entry.left(at), &parsed.signature, &parsed.makeModel))
+            return bad(QStringLiteral("unknown device"));
+        bool ok = false;
+        parsed.line.node = line.at(0).toInt(&ok);
+        if (!ok || parsed.line.node < 1 || parsed.line.node > 247)
+            return bad(QStringLiteral("the node must be 1 to 247"));
+        parsed.line.baudRate = line.size() > 1 ? line.at(1).toInt(&ok) : 9600;
+        if (!ok || !VirtualBus::isSupportedBaudRate(parsed.line.baudRate))
+            return bad(QStringLiteral("the bus does not carry this baud rate"));
+        if (line.size() > 2 && !parseParity(line.at(2), &parsed.line.parity))
+            return bad(QStringLiteral("the parity must be N, E or O"));
+        for (const BusEntry &other : std::as_const(*entries)) {
+            if (other.line.node == parsed.line.node)
+                return bad(QStringLiteral("node %1 is taken").arg(parsed.line.node));
+        }
+        entries->append(parsed);
+    }
+    return true;
+}
+
+// --bus: the devices share one virtual line, each at its own node and line setting.
+int runBus(QCoreApplication &app, const QCommandLineParser &parser,
+           const QList<BusEntry> &entries, QTextStream &out, QTextStream &err)
+{
+    const QString dir = parser.value(QStringLiteral("virtual"));
+    VirtualBus bus;
+    if (!bus.open(dir)) {
+        err << "Cannot make the virtual bus: " << bus.errorString() << Qt::endl;
+        return 1;
+    }
+    bus.setNoiseFromMismatched(parser.isSet(QStringLiteral("bus-noise")));
+    const PortFinder portFor = [&bus, &err](const DeviceModel::SerialSettings &line) {
+        const QString port = bus.addDevice(line.node, line.baudRate, line.parity);
+        if (port.isEmpty())
+            err << "Cannot add a device to the virtual bus: " << bus.errorString() << Qt::endl;
+        return port;
+    };
+    std::vector<Device> devices(size_t(entries.size()));
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        Device &device = devices[size_t(i)];
+        device.line = entries.at(i).line;
+        QString statePath;
+        if (entries.at(i).makeModel) {
+            device.model = entries.at(i).makeModel();
+            statePath = QDir(dir).absoluteFilePath(
+                QStringLiteral("%1-%2-state.ini").arg(device.model->name()).arg(device.line.node));
+        }
+        if (!startDevice(device, entries.at(i).signature, statePath,
+                         QStringLiteral("its --bus entry"), portFor, parser, out, err))
+            return 1;
+        printRequests(device, QStringLiteral("node %1 ").arg(device.line.node), out);
+    }
+    out << "Open this port in the configurator: " << bus.clientPath() << Qt::endl;
+    if (parser.isSet(QStringLiteral("preset-configurator")))
+        presetConfigurator(bus.clientPath(), devices.front().line);
+    QObject::connect(&bus, &VirtualBus::noiseSent, &app, [&out](int node) {
+        out << "node " << node << ": noise, its line setting differs from the master's"
+            << Qt::endl;
+    });
+
+    quitOnSignals(app);
+    const int code = app.exec();
+    for (Device &device : devices)
+        device.simulator->stop();
+    out << "Simulator stopped." << Qt::endl;
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -173,6 +349,18 @@ int main(int argc, char *argv[])
         QStringLiteral("Make a virtual null-modem pair in <dir> (socat) and serve one end;"
                        " the configurator opens <dir>/configurator."),
         QStringLiteral("dir"));
+    const QCommandLineOption busOption(
+        QStringLiteral("bus"),
+        QStringLiteral("Several devices on one virtual RS-485 line (needs --virtual), e.g."
+                       " do8@1,ind4@5,gsm@12:19200:E: <device>@<node>[:<baud>[:<parity>]]"
+                       " each (default 9600 N). A request reaches the devices whose baud rate"
+                       " and parity are the configurator's. Each device with a model keeps"
+                       " <name>-<node>-state.ini in the --virtual dir."),
+        QStringLiteral("devices"));
+    const QCommandLineOption noiseOption(
+        QStringLiteral("bus-noise"),
+        QStringLiteral("On the bus, a device at another baud rate or parity than the"
+                       " configurator answers requests to its node with noise."));
     const QCommandLineOption nodeOption(QStringLiteral("node"),
                                         QStringLiteral("Modbus node address (1-247)."),
                                         QStringLiteral("node"), QStringLiteral("1"));
@@ -189,8 +377,8 @@ int main(int argc, char *argv[])
         QStringLiteral("Answer after the time the frames take on a real line."));
     const QCommandLineOption presetOption(
         QStringLiteral("preset-configurator"),
-        QStringLiteral("Store this port, baud, parity and node as the configurator's"
-                       " connection settings."));
+        QStringLiteral("Store this port, baud, parity and node (on the bus: the first"
+                       " device's) as the configurator's connection settings."));
     const QCommandLineOption stateOption(
         QStringLiteral("state"),
         QStringLiteral("File in which a device with a model keeps its saved settings"
@@ -198,8 +386,9 @@ int main(int argc, char *argv[])
                        " application data folder). Settings found there override --node,"
                        " --baud and --parity."),
         QStringLiteral("file"));
-    parser.addOptions({deviceOption, portOption, virtualOption, nodeOption, baudOption,
-                       parityOption, versionOption, timingOption, presetOption, stateOption});
+    parser.addOptions({deviceOption, portOption, virtualOption, busOption, noiseOption,
+                       nodeOption, baudOption, parityOption, versionOption, timingOption,
+                       presetOption, stateOption});
     BootloaderConsole::addOptions(parser);
     parser.process(app);
     if (BootloaderConsole::makesImage(parser))
@@ -213,15 +402,34 @@ int main(int argc, char *argv[])
         return 2;
     }
     bool nodeOk = false;
-    int node = parser.value(nodeOption).toInt(&nodeOk);
+    const int node = parser.value(nodeOption).toInt(&nodeOk);
     bool baudOk = false;
-    int baud = parser.value(baudOption).toInt(&baudOk);
+    const int baud = parser.value(baudOption).toInt(&baudOk);
     QSerialPort::Parity parity = QSerialPort::NoParity;
     const QStringList version = parser.value(versionOption).split(QLatin1Char('.'));
     if (!nodeOk || node < 1 || node > 247 || !baudOk || baud <= 0
         || !parseParity(parser.value(parityOption), &parity) || version.size() != 2) {
         err << "Invalid node, baud, parity or firmware version." << Qt::endl;
         return 2;
+    }
+    if (parser.isSet(busOption)) {
+        bool usable = parser.isSet(virtualOption);
+        for (const QCommandLineOption &single :
+             {deviceOption, portOption, nodeOption, baudOption, parityOption, stateOption})
+            usable = usable && !parser.isSet(single);
+        if (!usable) {
+            err << "--bus needs --virtual and takes no --device, --port, --node, --baud,"
+                   " --parity or --state."
+                << Qt::endl;
+            return 2;
+        }
+        QList<BusEntry> entries;
+        QString error;
+        if (!parseBus(parser.value(busOption), &entries, &error)) {
+            err << error << Qt::endl;
+            return 2;
+        }
+        return runBus(app, parser, entries, out, err);
     }
     if (parser.isSet(portOption) == parser.isSet(virtualOption)) {
         err << "Give either --port or --virtual." << Qt::endl;
@@ -242,78 +450,37 @@ int main(int argc, char *argv[])
     if (bootloader)
         return BootloaderConsole::run(app, parser, devicePort, configuratorPort, quitOnSignals);
 
-    DeviceSimulator device;
-    std::unique_ptr<DeviceModel> model;
+    Device device;
+    device.line = {node, baud, parity};
+    QString statePath;
     if (makeModel) {
-        model = makeModel();
-        QString statePath = parser.value(stateOption);
+        device.model = makeModel();
+        statePath = parser.value(stateOption);
         if (statePath.isEmpty()) {
             const QString dir = parser.isSet(virtualOption)
                                     ? parser.value(virtualOption)
                                     : QStandardPaths::writableLocation(
                                           QStandardPaths::AppDataLocation);
-            statePath = QDir(dir).absoluteFilePath(model->name() + QStringLiteral("-state.ini"));
-        }
-        model->setStatePath(statePath);
-        QObject::connect(model.get(), &DeviceModel::report, &app,
-                         [&out](const QString &line) { out << line << Qt::endl; });
-        model->attach(&device);
-        out << "Device model " << model->name() << ", state file " << model->statePath()
-            << Qt::endl;
-        if (model->hasStoredSettings()) {
-            // As on the real device, what it saved decides how it talks after a restart.
-            const DeviceModel::SerialSettings stored = model->serialSettings();
-            node = stored.node;
-            baud = stored.baudRate;
-            parity = stored.parity;
-            out << "Using the serial settings stored in the state file (not --node, --baud,"
-                   " --parity)."
-                << Qt::endl;
-        } else {
-            out << "No settings stored yet: the device starts with --node, --baud, --parity."
-                << Qt::endl;
-            if (!model->setSerialSettings({node, baud, parity})) {
-                err << "Note: the device cannot store " << baud
-                    << " baud; its baud-rate register keeps its initial value." << Qt::endl;
-            }
+            statePath = QDir(dir).absoluteFilePath(device.model->name()
+                                                   + QStringLiteral("-state.ini"));
         }
     }
-    if (!model || parser.isSet(versionOption))
-        device.setIdentity(signature, quint16(version.at(0).toUInt()),
-                           quint16(version.at(1).toUInt()));
-    device.setLineTiming(parser.isSet(timingOption));
-    if (!device.start(devicePort, node, baud, parity)) {
-        err << "Cannot open " << devicePort << ": " << device.errorString() << Qt::endl;
+    const PortFinder portFor = [&devicePort](const DeviceModel::SerialSettings &) {
+        return devicePort;
+    };
+    if (!startDevice(device, signature, statePath, QStringLiteral("--node, --baud, --parity"),
+                     portFor, parser, out, err))
         return 1;
-    }
-
-    const QString parityText = parityLetter(parity);
-    out << "Simulated device, signature " << device.signature() << ", firmware "
-        << device.inputRegister(1) << "." << device.inputRegister(2) << ", node " << node
-        << ", " << baud << " " << parityText << ", on " << devicePort << Qt::endl;
     if (!configuratorPort.isEmpty())
         out << "Open this port in the configurator: " << configuratorPort << Qt::endl;
-
-    if (parser.isSet(presetOption)) {
-        QSettings settings(QStringLiteral("Tavrolix"), QStringLiteral("Tavrolix Configurator"));
-        settings.beginGroup(QStringLiteral("connection"));
-        const QString port = configuratorPort.isEmpty() ? devicePort : configuratorPort;
-        settings.setValue(QStringLiteral("port"), port);
-        settings.setValue(QStringLiteral("portName"), port);
-        settings.setValue(QStringLiteral("baud"), baud);
-        settings.setValue(QStringLiteral("parity"), parityText);
-        settings.setValue(QStringLiteral("node"), node);
-    }
-
-    QObject::connect(&device, &DeviceSimulator::requestReceived, &app,
-                     [&out](const SimulatedRequest &request) {
-                         out << "request: function " << request.function << ", address "
-                             << request.address << ", count " << request.count << Qt::endl;
-                     });
+    if (parser.isSet(presetOption))
+        presetConfigurator(configuratorPort.isEmpty() ? devicePort : configuratorPort,
+                           device.line);
+    printRequests(device, QString(), out);
 
     quitOnSignals(app);
     const int code = app.exec();
-    device.stop();
+    device.simulator->stop();
     out << "Simulator stopped." << Qt::endl;
     return code;
 }
