@@ -1,0 +1,62 @@
+#pragma once
+
+#include "DeviceBench.h"
+#include "FindControl.h"
+
+#include <QList>
+#include <QObject>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+// The base of the device editor tests: the plug-in file the build produced, a simulated
+// device on the bench, and an editor on the bench's client. Each test function starts
+// with the device just powered up with its factory settings and a new editor.
+class EditorTestCase : public QObject
+{
+    Q_OBJECT
+
+public:
+    using ModelFactory = std::function<std::unique_ptr<DeviceModel>()>;
+
+protected:
+    // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device.
+    EditorTestCase(const QString &pluginFile, ModelFactory model);
+    ~EditorTestCase() override;
+
+    DeviceSimulator *device() const { return m_bench.device(); }
+    ModbusClient *client() const { return m_bench.client(); }
+    // Where the device keeps what a save stores; it starts each test function empty.
+    QString statePath() const;
+    // The device powered down and up again: it comes back with what it saved.
+    bool restart();
+    void setRegisters(int start, const QList<quint16> &values);
+    // Replaces the editor with a new one, which the plug-in then serves.
+    void createEditor() { m_editor.reset(newEditor()); }
+    // The control `name` of `in`, or of the editor.
+    template<typename T = QWidget>
+    T *child(const QString &name, const QWidget *in = nullptr) const
+    {
+        return findControl<T>(in ? in : m_editor.get(), name);
+    }
+    // Leaves the device to a new main window, which connects to it as a user would;
+    // returns the window's device page.
+    QWidget *connectWindow();
+
+    DeviceBench m_bench;
+    DevicePlugin *m_plugin = nullptr;
+    std::unique_ptr<QWidget> m_editor;
+
+protected slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+private:
+    virtual QWidget *newEditor();
+
+    QString m_pluginFile;
+    ModelFactory m_model;
+    QTemporaryDir m_stateDir;
+};
