@@ -10,9 +10,10 @@
 #include <QFile>
 #include <QTest>
 
-EditorTestCase::EditorTestCase(const QString &pluginFile, ModelFactory model)
+EditorTestCase::EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup)
     : m_pluginFile(pluginFile)
     , m_model(std::move(model))
+    , m_setup(std::move(setup))
 {
 }
 
@@ -59,6 +60,8 @@ void EditorTestCase::init()
 {
     QFile::remove(statePath());
     QVERIFY2(restart(), qPrintable(m_bench.errorString()));
+    if (m_setup)
+        m_setup(m_bench.model());
     QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
     m_bench.clearRequests();
     createEditor();

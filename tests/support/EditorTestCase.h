@@ -19,17 +19,20 @@ class EditorTestCase : public QObject
 
 public:
     using ModelFactory = std::function<std::unique_ptr<DeviceModel>()>;
+    using ModelSetup = std::function<void(DeviceModel *)>;
 
 protected:
-    // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device.
-    EditorTestCase(const QString &pluginFile, ModelFactory model);
+    // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device;
+    // `setup`, when given, acts on the powered device that each test function starts with.
+    EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup = {});
     ~EditorTestCase() override;
 
     DeviceSimulator *device() const { return m_bench.device(); }
     ModbusClient *client() const { return m_bench.client(); }
     // Where the device keeps what a save stores; it starts each test function empty.
     QString statePath() const;
-    // The device powered down and up again: it comes back with what it saved.
+    // The device powered down and up again: it comes back with what it saved, as a new
+    // device does (`setup` is for init() alone).
     bool restart();
     void setRegisters(int start, const QList<quint16> &values);
     // Replaces the editor with a new one, which the plug-in then serves.
@@ -58,5 +61,6 @@ private:
 
     QString m_pluginFile;
     ModelFactory m_model;
+    ModelSetup m_setup;
     QTemporaryDir m_stateDir;
 };

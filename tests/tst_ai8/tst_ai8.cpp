@@ -1,12 +1,9 @@
 #include "AnalogModuleModel.h"
-#include "DeviceBench.h"
 #include "DevicePlugin.h"
 #include "DeviceSimulator.h"
-#include "FindControl.h"
+#include "EditorTestCase.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
-#include "PluginManager.h"
-#include "TestApplication.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -16,67 +13,33 @@ using L = QStringList;
 
 // The analog module's editor against the simulated module, with the bench's client or
 // inside the configurator's main window.
-class tst_Ai8 : public QObject
+class tst_Ai8 : public EditorTestCase
 {
     Q_OBJECT
 
-    QTemporaryDir m_stateDir;
-    DeviceBench m_bench;
-    DevicePlugin *m_plugin = nullptr;
-    std::unique_ptr<QWidget> m_editor;
+public:
+    // A module with its factory settings whose readings hold still.
+    tst_Ai8()
+        : EditorTestCase(
+            "devplugin_ai8", [] { return std::make_unique<AnalogModuleModel>(); },
+            [](DeviceModel *model) { static_cast<AnalogModuleModel *>(model)->setLive(false); })
+    {
+    }
 
-    DeviceSimulator *device() const { return m_bench.device(); }
-    QString statePath() const { return m_stateDir.filePath(QStringLiteral("ai8.ini")); }
-    template<typename T = QLabel>
-    T *child(const QString &name, QWidget *editor = nullptr) const
-    { return findControl<T>(editor ? editor : m_editor.get(), name); }
+private:
+    QLabel *label(const QString &name, QWidget *in = nullptr) const
+    { return child<QLabel>(name, in); }
     // "on|unit|multiplier|value" of CH n: spin boxes enabled or not, then what they show.
     QString channel(const QString &n) const
     {
         const bool on = child<QSpinBox>("rampSpin" + n)->isEnabled()
                         && child<QSpinBox>("multiplierSpin" + n)->isEnabled();
-        return L{on ? "on" : "off", child("unitLabel" + n)->text(),
-                 child<QSpinBox>("multiplierSpin" + n)->text(), child("valueLabel" + n)->text()}
+        return L{on ? "on" : "off", label("unitLabel" + n)->text(),
+                 child<QSpinBox>("multiplierSpin" + n)->text(), label("valueLabel" + n)->text()}
             .join('|');
-    }
-    // Leaves the device to the main window, which opens the port itself.
-    QWidget *connectWindow()
-    {
-        m_editor.reset();
-        m_bench.client()->disconnect();
-        m_bench.openWindow();
-        m_bench.click("connect");
-        return m_bench.editor();
     }
 
 private slots:
-    void initTestCase()
-    {
-        prepareTestApplication();
-        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), "devplugin_ai8");
-        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
-        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
-    }
-    // A module with its factory settings whose readings hold still, and a new editor,
-    // which reads nothing by itself.
-    void init()
-    {
-        QFile::remove(statePath());
-        QVERIFY(m_bench.start(std::make_unique<AnalogModuleModel>(), statePath()));
-        static_cast<AnalogModuleModel *>(m_bench.model())->setLive(false);
-        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
-        m_bench.clearRequests();
-        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
-        QCOMPARE(m_bench.requests(), L());
-    }
-    void cleanup()
-    {
-        m_editor.reset();
-        m_bench.client()->disconnect();
-        m_bench.closeWindow();
-    }
-
     void changeWritesAtOnce_data()
     {
         QTest::addColumn<QString>("control");
@@ -145,7 +108,7 @@ private slots:
             device()->setHoldingRegister(24 + i, Words{registers[4], 5, 4, 1}[i]);
         m_plugin->readFromDevice();
         QCOMPARE(m_bench.requests(), (L{"3@0x29", "4@0x16"})); // and no write
-        const bool red = child("valueLabel2")->styleSheet().contains("#cc0000");
+        const bool red = label("valueLabel2")->styleSheet().contains("#cc0000");
         QTEST(L({child<QComboBox>("typeCombo2")->currentText(),
                  child<QSpinBox>("rampSpin2")->text(), channel("2"), red ? "red" : "blue",
                  child<QComboBox>("spsCombo")->currentText()}).join('|'), "shown");
@@ -174,7 +137,7 @@ private slots:
         QVERIFY(editor);
         device()->setInputRegister(8, 235);
         child<QCheckBox>("autoRefreshCheck", editor)->setChecked(true);
-        QTRY_COMPARE(child("valueLabel1", editor)->text(), QStringLiteral("23.50"));
+        QTRY_COMPARE(label("valueLabel1", editor)->text(), QStringLiteral("23.50"));
 
         auto *client = m_bench.window()->findChild<ModbusClient *>();
         QElapsedTimer clock;
@@ -202,11 +165,11 @@ private slots:
         child<QComboBox>("typeCombo8", editor)->setCurrentIndex(1);
         QVERIFY2(longestGap < 400, qPrintable(QString::number(longestGap)));
         QCOMPARE(mostWaits, 1);
-        QCOMPARE(child("valueLabel1", editor)->text(), QStringLiteral("23.50"));
+        QCOMPARE(label("valueLabel1", editor)->text(), QStringLiteral("23.50"));
 
         device()->clearFault(); // back, with a broken sensor
         device()->setInputRegister(8, 0xD8F0);
-        QTRY_COMPARE_WITH_TIMEOUT(child("valueLabel1", editor)->text(), "Error", 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(label("valueLabel1", editor)->text(), "Error", 3000);
 
         // Disconnect while a refresh waits in vain.
         device()->setFault(DeviceSimulator::Fault::NoReply);
@@ -229,7 +192,7 @@ private slots:
         const auto values = [&] {
             L texts;
             for (int n = 1; n <= 7; ++n) // CH 8 is the module's spare input
-                texts << child("valueLabel" + QString::number(n), editor)->text();
+                texts << label("valueLabel" + QString::number(n), editor)->text();
             return texts;
         };
         const L first = values();
@@ -248,7 +211,7 @@ private slots:
 
         // What the module saved is what it has after a restart.
         m_bench.closeWindow();
-        QVERIFY(m_bench.start(std::make_unique<AnalogModuleModel>(), statePath()));
+        QVERIFY(restart());
         QCOMPARE(device()->holdingRegister(24), quint16(475));
         QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("ai8/type5").toInt(), 2);
     }
