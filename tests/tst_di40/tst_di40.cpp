@@ -1,37 +1,32 @@
-#include "DeviceBench.h"
 #include "DevicePlugin.h"
 #include "DeviceSimulator.h"
-#include "FindControl.h"
+#include "EditorTestCase.h"
 #include "InputModuleModel.h"
 #include "LivePoller.h"
 #include "LogLines.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
-#include "PluginManager.h"
-#include "TestApplication.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-#include <memory>
-
 // The input module's editor against a simulated module whose inputs stand still.
-class tst_Di40 : public QObject
+class tst_Di40 : public EditorTestCase
 {
     Q_OBJECT
 
-    QTemporaryDir m_stateDir;
-    DeviceBench m_bench;
-    DevicePlugin *m_plugin = nullptr;
-    std::unique_ptr<QWidget> m_editor;
+public:
+    tst_Di40()
+        : EditorTestCase("devplugin_di40", [] { return std::make_unique<InputModuleModel>(); },
+                         [](DeviceModel *model) {
+                             static_cast<InputModuleModel *>(model)->setInputsMoving(false);
+                         })
+    {
+    }
 
-    DeviceSimulator *device() const { return m_bench.device(); }
-    QString statePath() const { return m_stateDir.filePath(QStringLiteral("di40.ini")); }
-    template<typename T = QSpinBox>
-    T *child(const QString &name, QWidget *editor = nullptr) const
-    { return findControl<T>(editor ? editor : m_editor.get(), name); }
+private:
     QSpinBox *delay(int k, QWidget *in = nullptr) const
-    { return child("delay" + QString::number(k), in); }
+    { return child<QSpinBox>("delay" + QString::number(k), in); }
     void setFault(const QString &fault) // "Kind parameter times", or empty
     {
         const QStringList f = fault.split(' ');
@@ -42,29 +37,6 @@ class tst_Di40 : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        prepareTestApplication();
-        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
-        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), "devplugin_di40");
-        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
-    }
-    void init()
-    {
-        QFile::remove(statePath());
-        QVERIFY(m_bench.start(std::make_unique<InputModuleModel>(), statePath()));
-        static_cast<InputModuleModel *>(m_bench.model())->setInputsMoving(false);
-        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
-        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
-    }
-    void cleanup()
-    {
-        m_editor.reset();
-        m_bench.closeWindow();
-        m_bench.client()->disconnect();
-    }
-
     // Each block is read whatever became of the one before; reading never writes.
     void readFromDevice_data()
     {
@@ -73,7 +45,8 @@ private slots:
         QTest::addColumn<QStringList>("requests");
         const QStringList reads{"4@8x4", "3@12x40", "3@100x3"};
         QTest::newRow("answered") << "" << "1,16,40|10000|250|5|19200|Even" << reads;
-        QTest::newRow("live read refused") << "Exception 4 1" << "|10000|250|5|19200|Even" << reads;
+        QTest::newRow("live read refused")
+            << "Exception 4 1" << "|10000|250|5|19200|Even" << reads;
         QTest::newRow("live read unanswered")
             << "NoReply 0 2" << "|10000|250|5|19200|Even" << QStringList{"4@8x4"} + reads;
         QTest::newRow("delays refused too") << "Exception 4 2" << "|100|100|5|19200|Even" << reads;
@@ -92,8 +65,8 @@ private slots:
         for (int k = 1; k <= 40; ++k)
             if (child<QLabel>(QStringLiteral("input%1").arg(k))->styleSheet().contains("#00cc00"))
                 on << QString::number(k);
-        QTEST(QStringList({on.join(','), QString::number(delay(1)->value()),
-                           QString::number(delay(2)->value()), child("deviceAddressSpin")->text(),
+        QTEST(QStringList({on.join(','), delay(1)->cleanText(), delay(2)->cleanText(),
+                           child<QSpinBox>("deviceAddressSpin")->text(),
                            child<QComboBox>("deviceBaudCombo")->currentText(),
                            child<QComboBox>("deviceParityCombo")->currentText()})
                   .join('|'), "shown");
@@ -133,7 +106,7 @@ private slots:
             if (step == "write") {
                 m_plugin->writeToDevice();
             } else if (kv[0] == "all") {
-                child("allDelaysSpin")->setValue(kv[1].toInt());
+                child<QSpinBox>("allDelaysSpin")->setValue(kv[1].toInt());
                 child<QPushButton>("applyAllButton")->click();
             } else {
                 delay(kv[0].toInt())->setValue(kv[1].toInt());
@@ -208,11 +181,7 @@ private slots:
     // refreshes a device that stopped answering.
     void inTheWindow()
     {
-        m_editor.reset();
-        m_bench.client()->disconnect();
-        m_bench.openWindow();
-        QVERIFY(m_bench.click("connect"));
-        const QPointer<QWidget> page = m_bench.editor();
+        const QPointer<QWidget> page = connectWindow();
         QVERIFY(page);
         const QStringList reads{"4@8x4", "3@12x40", "3@100x3"};
         QCOMPARE(m_bench.requests(), QStringList({"4@0x1", "4@1x2"}) + reads);
