@@ -1,19 +1,14 @@
-#include "DeviceBench.h"
 #include "DevicePlugin.h"
 #include "DeviceSimulator.h"
-#include "FindControl.h"
+#include "EditorTestCase.h"
 #include "LedIndicatorModel.h"
 #include "LivePoller.h"
 #include "LogLines.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
-#include "PluginManager.h"
-#include "TestApplication.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <memory>
 
 using Words = QList<quint16>;
 using Regs = QMap<int, int>; // register -> value
@@ -39,17 +34,21 @@ const Words freshWrite = {8, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 100
                           1000, 4, 0, 1000, 4, 0, 1000, 0, 1000, 0, 48, 48, 48, 48, 0, 1, 1, 1, 1};
 } // namespace
 
-class tst_Ind4 : public QObject
+class tst_Ind4 : public EditorTestCase
 {
     Q_OBJECT
 
-    DeviceBench m_bench;
-    DevicePlugin *m_plugin = nullptr;
-    std::unique_ptr<QWidget> m_editor;
+public:
+    // An indicator whose readings hold still.
+    tst_Ind4()
+        : EditorTestCase("devplugin_ind4", [] { return std::make_unique<LedIndicatorModel>(); },
+                         [](DeviceModel *model) {
+                             static_cast<LedIndicatorModel *>(model)->setLiveValues(false);
+                         })
+    {
+    }
 
-    DeviceSimulator *device() const { return m_bench.device(); }
-    template<typename T>
-    T *child(const QString &name) const { return findControl<T>(m_editor.get(), name); }
+private:
     QStringList labels() const
     {
         QStringList texts;
@@ -74,30 +73,6 @@ class tst_Ind4 : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        prepareTestApplication();
-        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
-        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR),
-                                      QStringLiteral("devplugin_ind4"));
-        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
-        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-    }
-    void init()
-    {
-        QVERIFY(m_bench.start(std::make_unique<LedIndicatorModel>()));
-        static_cast<LedIndicatorModel *>(m_bench.model())->setLiveValues(false);
-        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
-        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
-        device()->clearRequests();
-    }
-    void cleanup()
-    {
-        m_editor.reset();
-        m_bench.client()->disconnect();
-        m_bench.closeWindow();
-    }
-
     // What a read shows ("type|symbol|scale fields enabled", which only the current loop
     // has, per input; then samples, baud rate, parity) and what the next write gives back.
     void readThenWrite_data()
@@ -314,14 +289,9 @@ private slots:
     // Disconnect while the monitor waits on a device that fell silent.
     void mainWindow()
     {
-        m_editor.reset();
-        m_bench.client()->disconnect(); // the window's client needs the port
-        QTemporaryDir stateDir;
-        const QString state = stateDir.filePath("ind4.ini");
-        QVERIFY(m_bench.start(std::make_unique<LedIndicatorModel>(), state));
-        MainWindow *window = m_bench.openWindow();
-        QVERIFY(m_bench.click("connect"));
-        QPointer<QWidget> editor = m_bench.editor();
+        QVERIFY(restart()); // with readings that move
+        QPointer<QWidget> editor = connectWindow();
+        QVERIFY(editor);
         QCOMPARE(m_bench.requests(), (QStringList{"4@0x1", "4@1x2", "3@0x48"}));
 
         device()->setHoldingRegister(0, 860);
@@ -335,8 +305,8 @@ private slots:
         const QString write = "16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,0,1000,4,0,1000,4,0,1000,"
                               "4,0,1000,0,1000,0,67,65,32,67,0,1,1,1,1";
         QCOMPARE(m_bench.requests(), (QStringList{write, "6@4=768"}));
-        QCOMPARE(logLines(window).constLast(), QStringLiteral("Saved to flash"));
-        QCOMPARE(QSettings(state, QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);
+        QCOMPARE(logLines(m_bench.window()).constLast(), QStringLiteral("Saved to flash"));
+        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);
 
         editor->findChild<QPushButton *>("monitorButton")->click();
         QTRY_VERIFY(editor->findChild<QLabel *>("value1")->text().contains('.'));
