@@ -1,37 +1,37 @@
-#include "DeviceBench.h"
 #include "DevicePlugin.h"
 #include "DeviceSimulator.h"
-#include "FindControl.h"
+#include "EditorTestCase.h"
 #include "LivePoller.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
-#include "PluginManager.h"
-#include "TestApplication.h"
 #include "VoltmeterModel.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-#include <memory>
 #include <time.h>
 
 using Words = QList<quint16>;
 
 // The voltmeter editor, made from the plug-in file, against a simulated voltmeter.
-class tst_Volt : public QObject
+class tst_Volt : public EditorTestCase
 {
     Q_OBJECT
 
-    DeviceBench m_bench;
-    DevicePlugin *m_plugin = nullptr;
-    std::unique_ptr<QWidget> m_editor;
-    QTemporaryDir m_stateDir;
+public:
+    // A voltmeter with factory settings whose readings stand still unless a test moves them.
+    tst_Volt()
+        : EditorTestCase("devplugin_volt", [] { return std::make_unique<VoltmeterModel>(); },
+                         [](DeviceModel *model) {
+                             static_cast<VoltmeterModel *>(model)->setLiveValues(false);
+                         })
+    {
+        // A zone off UTC, so that the build time shows in local time and not in UTC.
+        qputenv("TZ", "IST-5:30");
+        tzset();
+    }
 
-    DeviceSimulator *device() const { return m_bench.device(); }
-    void createEditor() { m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr)); }
-    template<typename T = QWidget>
-    T *child(const QString &name, QWidget *in = nullptr)
-    { return findControl<T>(in ? in : m_editor.get(), name); }
+private:
     QString text(const QString &name, QWidget *parent = nullptr)
     {
         QWidget *w = child(name, parent);
@@ -56,38 +56,8 @@ class tst_Volt : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        // A zone off UTC, so that the build time shows in local time and not in UTC.
-        qputenv("TZ", "IST-5:30");
-        tzset();
-        prepareTestApplication();
-        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR),
-                                      QStringLiteral("devplugin_volt"));
-        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
-        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
-    }
-    // A voltmeter with factory settings whose readings stand still unless a test moves them.
-    void init()
-    {
-        auto model = std::make_unique<VoltmeterModel>();
-        model->setLiveValues(false);
-        QVERIFY(m_bench.start(std::move(model)));
-        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
-        m_bench.clearRequests();
-    }
-    void cleanup()
-    {
-        m_editor.reset();
-        m_bench.closeWindow();
-        m_bench.client()->disconnect();
-    }
-
     void freshEditor()
     {
-        createEditor(); // signature and save register: endToEnd
-        QCOMPARE(m_bench.requests(), QStringList());
         for (int n = 1; n <= 8; ++n) {
             const QString type = n <= 4 ? "Disabled" : "Voltage";
             QCOMPARE(text(QStringLiteral("typeCombo%1").arg(n)), type);
@@ -137,7 +107,6 @@ private slots:
             device()->setHoldingRegister(i, registers.at(i));
         device()->setInputRegister(3, registers.at(21));
         device()->setInputRegister(4, registers.at(22));
-        createEditor();
         device()->setFault(DeviceSimulator::Fault(fault), 2, 1);
         m_plugin->readFromDevice();
         // Build time and one reading come even after a failed holding read.
@@ -176,7 +145,6 @@ private slots:
             device()->setHoldingRegister(11 + input, quint16(multiplier));
         }
         device()->setInputRegister(7 + input, quint16(raw));
-        createEditor();
         m_plugin->readFromDevice();
         QTEST(text(QStringLiteral("rawLabel%1").arg(input)) + '|'
                   + text(QStringLiteral("valueLabel%1").arg(input)), "shown");
@@ -186,7 +154,6 @@ private slots:
     // responsive, readings do not queue up behind each other, and it recovers at once.
     void monitor()
     {
-        createEditor();
         m_plugin->readFromDevice();
         m_bench.clearRequests();
         auto *button = child<QPushButton>("monitorButton");
@@ -232,12 +199,10 @@ private slots:
     // while the monitor waits for a device that has fallen silent.
     void endToEnd()
     {
-        const QString state = m_stateDir.filePath(QStringLiteral("volt.ini"));
-        m_bench.client()->disconnect();
-        QVERIFY(m_bench.start(std::make_unique<VoltmeterModel>(), state));
-        MainWindow *window = m_bench.openWindow();
-        QVERIFY(m_bench.click("connect"));
-        QWidget *page = m_bench.editor();
+        QVERIFY(restart()); // with readings that move
+        QWidget *page = connectWindow();
+        QVERIFY(page);
+        MainWindow *window = m_bench.window();
         QCOMPARE(text("typeCombo2", page), "0-20mA (4-20mA)");
         device()->setHoldingRegister(6, 777);
         QVERIFY(m_bench.click("readAll"));
@@ -254,7 +219,7 @@ private slots:
         QCOMPARE(requests,
                  (QStringList{"16@0=1,2,3,4,500,500,777,500,500,500,500,500,10,1000,10,10,8,1,2,0",
                               "6@20=768"}));
-        QCOMPARE(QSettings(state, QSettings::IniFormat).value("volt/ramp3").toInt(), 777);
+        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("volt/ramp3").toInt(), 777);
 
         // The user disconnects while a reading waits for the silent device.
         device()->setFault(DeviceSimulator::Fault::NoReply);
