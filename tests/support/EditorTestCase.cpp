@@ -19,11 +19,6 @@ EditorTestCase::EditorTestCase(const QString &pluginFile, ModelFactory model, Mo
 
 EditorTestCase::~EditorTestCase() = default;
 
-QString EditorTestCase::statePath() const
-{
-    return m_stateDir.filePath(m_pluginFile + QStringLiteral(".ini"));
-}
-
 bool EditorTestCase::restart()
 {
     return m_bench.start(m_model(), statePath());

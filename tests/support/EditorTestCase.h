@@ -29,8 +29,10 @@ protected:
 
     DeviceSimulator *device() const { return m_bench.device(); }
     ModbusClient *client() const { return m_bench.client(); }
+    // A file in the test's own temporary folder.
+    QString filePath(const QString &name) const { return m_stateDir.filePath(name); }
     // Where the device keeps what a save stores; it starts each test function empty.
-    QString statePath() const;
+    QString statePath() const { return filePath(m_pluginFile + QStringLiteral(".ini")); }
     // The device powered down and up again: it comes back with what it saved, as a new
     // device does (`setup` is for init() alone).
     bool restart();

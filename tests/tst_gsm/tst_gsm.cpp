@@ -1,18 +1,13 @@
-#include "DeviceBench.h"
 #include "DeviceSimulator.h"
-#include "FindControl.h"
+#include "EditorTestCase.h"
 #include "GsmModemModel.h"
 #include "GsmModemWidget.h"
 #include "I18n.h"
 #include "MessageBoxAnswerer.h"
 #include "ModbusClient.h"
-#include "PluginManager.h"
-#include "TestApplication.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <memory>
 
 using Words = QList<ushort>;
 
@@ -37,20 +32,25 @@ QStringList blocks(const QString &function, int phones = 5)
 
 } // namespace
 
-class tst_Gsm : public QObject
+// The editor compiled into the test, for its conversions and file exchange; the main
+// window loads the plug-in file the build produced.
+class tst_Gsm : public EditorTestCase
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    DeviceBench m_bench;
-    std::unique_ptr<GsmModemWidget> m_editor;
+public:
+    tst_Gsm()
+        : EditorTestCase("devplugin_gsm", [] { return std::make_unique<GsmModemModel>(); })
+    {
+    }
 
-    DeviceSimulator *device() const { return m_bench.device(); }
-    template<typename T = QLineEdit>
-    T *child(const QString &name) const { return findControl<T>(m_editor.get(), name); }
+private:
+    QWidget *newEditor() override { return new GsmModemWidget(client()); }
+    GsmModemWidget *gsm() const { return static_cast<GsmModemWidget *>(m_editor.get()); }
+    QLineEdit *field(const QString &name) const { return child<QLineEdit>(name); }
     QLineEdit *message(int k, QWidget *in = nullptr) const
     {
-        return findControl<QLineEdit>(in ? in : m_editor.get(), QStringLiteral("smsEdit%1").arg(k));
+        return child<QLineEdit>(QStringLiteral("smsEdit%1").arg(k), in);
     }
     QStringList messages() const
     {
@@ -59,7 +59,6 @@ class tst_Gsm : public QObject
             texts << message(k)->text();
         return texts;
     }
-    QString file(const QString &name) const { return m_dir.filePath(name); }
     // Clicks `button`; answers the file dialog with `path` (cancels it when empty) and
     // returns "caption|filters".
     QString clickWithFile(const char *button, const QString &path)
@@ -84,26 +83,6 @@ class tst_Gsm : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        prepareTestApplication();
-        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-        QVERIFY(m_dir.isValid());
-        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
-    }
-    void init()
-    {
-        QVERIFY(m_bench.start(std::make_unique<GsmModemModel>()));
-        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
-        m_editor = std::make_unique<GsmModemWidget>(m_bench.client());
-    }
-    void cleanup()
-    {
-        m_editor.reset();
-        m_bench.client()->disconnect();
-        m_bench.stop();
-    }
-
     // A packed field and its text: `text` (when not null) packs into `registers`, which
     // read back at most `maxChars` characters give `shown`; what is shown, written back and
     // read again, stays (U+0000 from byte 0x98 must not end it early).
@@ -136,9 +115,9 @@ private slots:
         QFETCH(int, maxChars);
         QFETCH(QString, shown);
         if (!text.isNull())
-            QCOMPARE(m_editor->toWindows1251(text, registers.size()), registers);
-        QCOMPARE(m_editor->fromWindows1251(registers, maxChars), shown);
-        QCOMPARE(m_editor->fromWindows1251(m_editor->toWindows1251(shown, registers.size()),
+            QCOMPARE(gsm()->toWindows1251(text, registers.size()), registers);
+        QCOMPARE(gsm()->fromWindows1251(registers, maxChars), shown);
+        QCOMPARE(gsm()->fromWindows1251(gsm()->toWindows1251(shown, registers.size()),
                                            maxChars), shown);
     }
 
@@ -166,7 +145,7 @@ private slots:
     {
         QFETCH(int, failing);
         for (int p = 1; p <= 5; ++p)
-            child(QStringLiteral("phoneEdit%1").arg(p))->setText("kept");
+            field(QStringLiteral("phoneEdit%1").arg(p))->setText("kept");
         device()->setDiscreteInput(33, true);
         device()->setDiscreteInput(48, true);
         quint16 signal = 0;
@@ -176,12 +155,12 @@ private slots:
             if (r.function == QModbusPdu::ReadInputRegisters)
                 signal = device()->inputRegister(8); // it moves on its own
         });
-        m_editor->readFromDevice();
+        gsm()->readFromDevice();
 
         QCOMPARE(m_bench.requests(), blocks("3", failing < 0 ? 5 : 3) << "4@0x9" << "2@0x64");
-        QCOMPARE(child("phoneEdit2")->text(), "79037654321");
-        QCOMPARE(child("phoneEdit3")->text(), failing < 0 ? "88005553535" : "kept");
-        QCOMPARE(child("phoneEdit4")->text(), failing < 0 ? "74951112233" : "kept");
+        QCOMPARE(field("phoneEdit2")->text(), "79037654321");
+        QCOMPARE(field("phoneEdit3")->text(), failing < 0 ? "88005553535" : "kept");
+        QCOMPARE(field("phoneEdit4")->text(), failing < 0 ? "74951112233" : "kept");
         QCOMPARE(message(3)->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
         QCOMPARE(message(36)->text(), "Register 36 above limit");
         QCOMPARE(child<QLabel>("firmwareLabel")->text(), "2.7");
@@ -196,12 +175,12 @@ private slots:
     {
         device()->setHoldingRegister(44 + 4 * 30, 0x9841); // message 5: 'A', 0x98, 'B'
         device()->setHoldingRegister(44 + 4 * 30 + 1, 0x0042);
-        m_editor->readFromDevice();
-        child("phoneEdit1")->setText("-123");
+        gsm()->readFromDevice();
+        field("phoneEdit1")->setText("-123");
         message(1)->setText(u"Тест №1 Ёё €"_qs);
         message(36)->setText(QString(60, 'z'));
         m_bench.clearRequests();
-        m_editor->writeToDevice();
+        gsm()->writeToDevice();
 
         QStringList written;
         for (const QString &request : m_bench.requests())
@@ -236,7 +215,7 @@ private slots:
     // At most 15 digits, with an optional leading minus.
     void phoneValidator()
     {
-        QLineEdit *edit = child("phoneEdit4");
+        QLineEdit *edit = field("phoneEdit4");
         QString verdicts;
         for (QString input : {"791612345678901", "-1", "7916123456789012", "+79161234567",
                               "7916 123", "12a"}) {
@@ -267,7 +246,7 @@ private slots:
     {
         QFETCH(QByteArray, contents);
         QFETCH(QStringList, first);
-        QFile out(file("in.txt"));
+        QFile out(filePath("in.txt"));
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents) == contents.size());
         out.close();
         const QStringList before = messages();
@@ -285,9 +264,9 @@ private slots:
         message(1)->setText(u"  Привет, мир! ҐґЄє  "_qs);
         message(2)->setText("two\nlines\r");
         message(36)->setText(u"😀 last"_qs);
-        QCOMPARE(clickWithFile("exportSmsButton", file("out.txt")),
+        QCOMPARE(clickWithFile("exportSmsButton", filePath("out.txt")),
                  "Export SMS Messages|Text Files (*.txt)");
-        QFile in(file("out.txt"));
+        QFile in(filePath("out.txt"));
         QVERIFY(in.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(in.readAll()),
                  u"  Привет, мир! ҐґЄє  \ntwo lines \n"_qs + QString(33, '\n') + u"😀 last\n"_qs);
@@ -298,9 +277,9 @@ private slots:
         message(1)->setText("keep");
         MessageBoxAnswerer boxes(m_editor.get());
         QCOMPARE(clickWithFile("importSmsButton", QString()), "Import SMS Messages|Text Files (*.txt)");
-        QVERIFY(!m_editor->importSmsFile(file("missing.txt")));
-        QVERIFY(!m_editor->exportSmsFile(file("no/such/folder.txt")));
-        QVERIFY(!m_editor->exportSmsFile(QStringLiteral("/dev/full"))); // a full disk
+        QVERIFY(!gsm()->importSmsFile(filePath("missing.txt")));
+        QVERIFY(!gsm()->exportSmsFile(filePath("no/such/folder.txt")));
+        QVERIFY(!gsm()->exportSmsFile(QStringLiteral("/dev/full"))); // a full disk
         QTRY_COMPARE(boxes.boxes(), (QStringList{"Error|Failed to open file|Critical",
                                                  "Error|Failed to save file|Critical",
                                                  "Error|Failed to save file|Critical"}));
@@ -319,16 +298,12 @@ private slots:
     {
         QFETCH(Lang, language);
         I18n::instance()->setLanguage(language);
-        m_bench.client()->disconnect();
-        const QString state = file(QStringLiteral("state-%1.ini").arg(int(language)));
-        QVERIFY(m_bench.start(std::make_unique<GsmModemModel>(), state));
-        m_bench.openWindow();
-        QVERIFY(m_bench.click("connect"));
+        QVERIFY(connectWindow());
         const QString edited = u"Ёлка №7: Їжак і ґудзик, ЭЮЯ эюя"_qs;
         message(7, m_bench.editor())->setText(edited);
         QVERIFY(m_bench.click("saveToFlash"));
 
-        QVERIFY(m_bench.start(std::make_unique<GsmModemModel>(), state));
+        QVERIFY(restart());
         message(7, m_bench.editor())->clear();
         QVERIFY(m_bench.click("readAll"));
         QCOMPARE(message(7, m_bench.editor())->text(), edited);
