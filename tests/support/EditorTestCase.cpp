@@ -1,14 +1,13 @@
 #include "EditorTestCase.h"
 
-#include "DeviceModel.h"
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
 #include "TestApplication.h"
 
 #include <QFile>
+#include <QPluginLoader>
 #include <QTest>
+#include <QTimer>
 
 EditorTestCase::EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup)
     : m_pluginFile(pluginFile)
@@ -19,15 +18,25 @@ EditorTestCase::EditorTestCase(const QString &pluginFile, ModelFactory model, Mo
 
 EditorTestCase::~EditorTestCase() = default;
 
-bool EditorTestCase::restart()
-{
-    return m_bench.start(m_model(), statePath());
-}
-
 void EditorTestCase::setRegisters(int start, const QList<quint16> &values)
 {
     for (int i = 0; i < values.size(); ++i)
         device()->setHoldingRegister(start + i, values.at(i));
+}
+
+void EditorTestCase::onRequest(const QString &request, Fault fault, int parameter, int times,
+                               const std::function<void()> &then)
+{
+    connect(device(), &DeviceSimulator::requestReceived, this,
+            [=, armed = false](const SimulatedRequest &r) mutable {
+                const QString seen = QStringLiteral("%1@%2").arg(r.function).arg(r.address);
+                if (armed || !(request.isEmpty() || seen == request))
+                    return;
+                armed = true;
+                device()->setFault(fault, parameter, times);
+                if (then)
+                    QTimer::singleShot(0, this, then);
+            });
 }
 
 QWidget *EditorTestCase::connectWindow()
@@ -43,11 +52,13 @@ void EditorTestCase::initTestCase()
 {
     prepareTestApplication();
     QVERIFY(m_stateDir.isValid());
-    // The main window finds the plug-ins as the configurator does; the editors made here
-    // come from the one file.
-    PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-    m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR), m_pluginFile);
-    QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
+    // The main window finds its plug-ins as the configurator does; the editors made here
+    // come from the one file, loaded as the configurator loads it.
+    const QString directory = QStringLiteral(TAVROLIX_PLUGIN_DIR);
+    PluginManager::instance()->loadPluginsFromDir(directory);
+    QPluginLoader loader(directory + QLatin1Char('/') + m_pluginFile);
+    m_plugin = qobject_cast<DevicePlugin *>(loader.instance());
+    QVERIFY2(m_plugin, qPrintable(loader.errorString()));
     QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
 }
 

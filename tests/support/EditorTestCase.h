@@ -1,6 +1,9 @@
 #pragma once
 
 #include "DeviceBench.h"
+#include "DeviceModel.h"
+#include "DevicePlugin.h"
+#include "DeviceSimulator.h"
 #include "FindControl.h"
 
 #include <QList>
@@ -20,6 +23,7 @@ class EditorTestCase : public QObject
 public:
     using ModelFactory = std::function<std::unique_ptr<DeviceModel>()>;
     using ModelSetup = std::function<void(DeviceModel *)>;
+    using Fault = DeviceSimulator::Fault;
 
 protected:
     // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device;
@@ -35,8 +39,13 @@ protected:
     QString statePath() const { return filePath(m_pluginFile + QStringLiteral(".ini")); }
     // The device powered down and up again: it comes back with what it saved, as a new
     // device does (`setup` is for init() alone).
-    bool restart();
+    bool restart() { return m_bench.start(m_model(), statePath()); }
     void setRegisters(int start, const QList<quint16> &values);
+    // The first request "function@address" (any, when empty) that the device receives
+    // from now on meets `fault` (`parameter` and `times` as setFault() takes them), and
+    // `then` runs from the event loop while it waits.
+    void onRequest(const QString &request, Fault fault, int parameter = 0,
+                   int times = 1, const std::function<void()> &then = {});
     // Replaces the editor with a new one, which the plug-in then serves.
     void createEditor() { m_editor.reset(newEditor()); }
     // The control `name` of `in`, or of the editor.

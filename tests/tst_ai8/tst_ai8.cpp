@@ -1,6 +1,4 @@
 #include "AnalogModuleModel.h"
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
@@ -158,7 +156,7 @@ private slots:
         });
         clock.start();
         probe.start(20);
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         QTRY_VERIFY_WITH_TIMEOUT(failures >= failuresBefore + 3, 10000);
         QVERIFY2(shortestRetry >= 1100, qPrintable(QString::number(shortestRetry)));
         // A change the user makes meanwhile waits in vain too; ticks during it stand back.
@@ -172,10 +170,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(label("valueLabel1", editor)->text(), "Error", 3000);
 
         // Disconnect while a refresh waits in vain.
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        connect(device(), &DeviceSimulator::requestReceived, this, [this] {
-            QTimer::singleShot(0, this, [this] { m_bench.click("connect"); });
-        }, Qt::SingleShotConnection);
+        onRequest({}, Fault::NoReply, 0, -1, [this] { m_bench.click("connect"); });
         QTRY_VERIFY(!client->isConnected());
         QTRY_VERIFY(!editor); // destroyed, with its timer, once its request is done
     }

@@ -1,6 +1,4 @@
 #include "ColumnIndicatorModel.h"
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "MessageBoxAnswerer.h"
 #include "ModbusClient.h"
@@ -55,16 +53,15 @@ private:
         const bool spin = child<QSpinBox>("safePeriodSpin")->isEnabled();
         return bits + (spin != on ? '?' : on ? '+' : '-');
     }
-    // "function@address Kind": every such request meets the fault (code 4 for Exception).
+    // "function@address Kind": the request meets the fault (code 4 for Exception), an
+    // unanswered one with the repeat the library sends.
     void arm(const QString &fault)
     {
         const QStringList f = fault.split(' ');
-        const auto kind = DeviceSimulator::Fault(
-            QMetaEnum::fromType<DeviceSimulator::Fault>().keyToValue(qPrintable(f.last())));
-        connect(device(), &DeviceSimulator::requestReceived, this, [=](const SimulatedRequest &r) {
-            if (QStringLiteral("%1@%2").arg(r.function).arg(r.address) == f[0])
-                device()->setFault(kind, 4, 1);
-        });
+        const auto kind = Fault(
+            QMetaEnum::fromType<Fault>().keyToValue(qPrintable(f.last())));
+        if (!fault.isEmpty())
+            onRequest(f[0], kind, 4, kind == Fault::NoReply ? 2 : 1);
     }
 
 private slots:

@@ -1,5 +1,3 @@
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "InputModuleModel.h"
 #include "LivePoller.h"
@@ -31,9 +29,9 @@ private:
     {
         const QStringList f = fault.split(' ');
         const auto kind =
-            QMetaEnum::fromType<DeviceSimulator::Fault>().keyToValue(qPrintable(f[0]));
+            QMetaEnum::fromType<Fault>().keyToValue(qPrintable(f[0]));
         if (!fault.isEmpty())
-            device()->setFault(DeviceSimulator::Fault(kind), f[1].toInt(), f[2].toInt());
+            device()->setFault(Fault(kind), f[1].toInt(), f[2].toInt());
     }
 
 private slots:
@@ -139,7 +137,7 @@ private slots:
     {
         m_editor->findChild<LivePoller *>()->setInterval(100);
         child<QCheckBox>("autoRefreshCheck")->setChecked(true);
-        device()->setFault(DeviceSimulator::Fault::Delay, 400, 1);
+        device()->setFault(Fault::Delay, 400, 1);
         m_bench.clearRequests();
         delay(1)->setValue(250); // the reply comes after some ticks, before the time-out
         QCOMPARE(m_bench.requests(), QStringList{"6@12=250"});
@@ -157,13 +155,11 @@ private slots:
         beat.start(50);
         QElapsedTimer clock;
         clock.start();
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         child<QCheckBox>("autoRefreshCheck")->setChecked(true);
         const QPointer<LivePoller> timer = m_editor->findChild<LivePoller *>();
         QTRY_VERIFY_WITH_TIMEOUT(device()->requests().size() >= 6, 10000);
-        connect(device(), &DeviceSimulator::requestReceived, this, [this] {
-            QTimer::singleShot(0, this, [this] { m_editor.reset(); });
-        }, Qt::SingleShotConnection);
+        onRequest({}, Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
         QTRY_VERIFY_WITH_TIMEOUT(!timer, 3000);
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(beats >= elapsed / 100, qPrintable(QString::number(beats)));
@@ -199,10 +195,7 @@ private slots:
         QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("di40/delay7").toInt(), 700);
 
         child<QCheckBox>("autoRefreshCheck", page)->setChecked(true);
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        connect(device(), &DeviceSimulator::requestReceived, this, [this] {
-            QTimer::singleShot(0, this, [this] { m_bench.click("connect"); });
-        }, Qt::SingleShotConnection);
+        onRequest({}, Fault::NoReply, 0, -1, [this] { m_bench.click("connect"); });
         QTRY_VERIFY_WITH_TIMEOUT(!page, 5000);
         QCOMPARE(logLines(m_bench.window()).constLast(), QStringLiteral("Disconnected"));
         QVERIFY(!m_bench.editor());

@@ -1,5 +1,3 @@
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "ModbusClient.h"
 #include "OutputModuleModel.h"
@@ -78,7 +76,7 @@ private slots:
         const std::unique_ptr<QWidget> first = std::move(m_editor);
         createEditor(); // the editor made last is the one read
         const quint64 failures = client()->failureCount();
-        device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        device()->setFault(Fault::Exception, 4, 1);
         m_plugin->readFromDevice();
         // The failed relay read is counted; the settings block is read all the same.
         QCOMPARE(client()->failureCount(), failures + 1);
@@ -102,7 +100,7 @@ private slots:
         QCOMPARE(m_bench.requests(), (L{"6@0=130", "6@0=2"}));
         QCOMPARE(device()->holdingRegister(0), quint16(0x02));
         // A relay the device refused to switch goes back to what the device has.
-        device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        device()->setFault(Fault::Exception, 4, 1);
         relay(5)->click();
         QCOMPARE(shown("out"), quint16(0x02));
     }
@@ -121,10 +119,10 @@ private slots:
         setRegisters(0, {0x02});
         m_plugin->readFromDevice();
         m_bench.clearRequests();
-        device()->setFault(DeviceSimulator::Fault::Delay, 800, 2); // the write and its repeat
+        device()->setFault(Fault::Delay, 800, 2); // the write and its repeat
         connect(device(), &DeviceSimulator::requestReceived, this, [=, n = 0]() mutable {
             if (++n == 3 && !readBack)
-                device()->setFault(DeviceSimulator::Fault::NoReply, 0, 2);
+                device()->setFault(Fault::NoReply, 0, 2);
         });
         relay(5)->click();
         QCOMPARE(m_bench.requests(), L(2, "6@0=18") + L(readBack ? 1 : 2, "3@0x1"));
@@ -171,7 +169,7 @@ private slots:
             child<QComboBox>("deviceBaudCombo")->setCurrentIndex(pickedBaud);
         // The session saves only if the write left the client's failure count alone.
         const quint64 failures = client()->failureCount();
-        device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+        device()->setFault(Fault::Exception, 4, 1);
         m_plugin->writeToDevice();
         QCOMPARE(client()->failureCount(), failures + 1);
         QVERIFY(!client()->lastError().isEmpty());

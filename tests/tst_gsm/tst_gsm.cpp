@@ -1,4 +1,3 @@
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "GsmModemModel.h"
 #include "GsmModemWidget.h"
@@ -151,7 +150,7 @@ private slots:
         quint16 signal = 0;
         connect(device(), &DeviceSimulator::requestReceived, m_editor.get(), [&](auto &r) {
             if (device()->requests().size() == failing)
-                device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+                device()->setFault(Fault::Exception, 4, 1);
             if (r.function == QModbusPdu::ReadInputRegisters)
                 signal = device()->inputRegister(8); // it moves on its own
         });

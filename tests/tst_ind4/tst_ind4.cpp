@@ -1,5 +1,3 @@
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "LedIndicatorModel.h"
 #include "LivePoller.h"
@@ -56,21 +54,6 @@ private:
             texts << child<QLabel>(QStringLiteral("value%1").arg(n))->text();
         return texts;
     }
-    // Arms `fault` on the first request "function@address" that arrives from now on,
-    // then runs `meanwhile` in the event loop while that request waits.
-    void onRequest(const QString &request, DeviceSimulator::Fault fault, int parameter,
-                   int times, std::function<void()> meanwhile = {})
-    {
-        connect(device(), &DeviceSimulator::requestReceived, this,
-                [=, armed = false](const SimulatedRequest &r) mutable {
-                    if (armed || QStringLiteral("%1@%2").arg(r.function).arg(r.address) != request)
-                        return;
-                    armed = true;
-                    device()->setFault(fault, parameter, times);
-                    if (meanwhile)
-                        QTimer::singleShot(0, this, meanwhile);
-                });
-    }
 
 private slots:
     // What a read shows ("type|symbol|scale fields enabled", which only the current loop
@@ -114,7 +97,7 @@ private slots:
         for (int i = 0; i < block.size(); ++i)
             device()->setHoldingRegister(i, block.at(i));
         if (read == 0)
-            device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+            device()->setFault(Fault::Exception, 4, 1);
         if (read >= 0) {
             m_plugin->readFromDevice();
             QCOMPARE(m_bench.requests(), QStringList{"3@0x48"}); // showing writes nothing
@@ -175,7 +158,7 @@ private slots:
         QFETCH(QString, text);
         child<QLineEdit>("stringEdit")->setText(text);
         if (!failing.isEmpty())
-            onRequest(failing, DeviceSimulator::Fault::Exception, 4, 1);
+            onRequest(failing, Fault::Exception, 4, 1);
         QVERIFY(QMetaObject::invokeMethod(m_editor.get(), "onMonitorTimer"));
         QTEST(labels(), "labels");
         QTEST(m_bench.requests(), "requests");
@@ -213,7 +196,7 @@ private slots:
         button->click();
         QTRY_VERIFY(labels().constFirst() != "---" && m_bench.client()->pendingWaits() == 0);
         device()->clearRequests();
-        onRequest(stoppedIn, DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
+        onRequest(stoppedIn, Fault::Delay, 200, 1, [button] { button->click(); });
         QTRY_COMPARE(m_bench.requests().size(), requests.size());
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         QCOMPARE(labels(), QStringList(4, "---"));
@@ -238,7 +221,7 @@ private slots:
         child<QPushButton>("monitorButton")->click();
         QTRY_COMPARE(labels().at(2), QStringLiteral("Off"));
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         device()->clearRequests();
         int beats = 0, mostWaits = 0;
         QTimer beat;
@@ -266,7 +249,7 @@ private slots:
             QVERIFY2(resumed.at(i) != "3@5x4" || resumed.at(i - 1) != "3@5x4",
                      qPrintable(resumed.join(' ')));
         // Read All while the device is silent: no tick joins its wait.
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         mostWaits = 0;
         m_plugin->readFromDevice();
@@ -276,8 +259,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(labels().at(0), QStringLiteral("44.4"), 3000);
 
         QPointer<QWidget> editor(m_editor.get());
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        onRequest("3@5", DeviceSimulator::Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
+        device()->setFault(Fault::NoReply);
+        onRequest("3@5", Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
         QTRY_VERIFY(editor.isNull());
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         device()->clearRequests();
@@ -310,8 +293,8 @@ private slots:
 
         editor->findChild<QPushButton *>("monitorButton")->click();
         QTRY_VERIFY(editor->findChild<QLabel *>("value1")->text().contains('.'));
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        onRequest("3@5", DeviceSimulator::Fault::NoReply, 0, -1,
+        device()->setFault(Fault::NoReply);
+        onRequest("3@5", Fault::NoReply, 0, -1,
                   [this] { QVERIFY(m_bench.click("connect")); });
         QTRY_VERIFY(editor.isNull());
         device()->clearRequests();

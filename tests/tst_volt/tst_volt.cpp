@@ -1,5 +1,3 @@
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
 #include "EditorTestCase.h"
 #include "LivePoller.h"
 #include "MainWindow.h"
@@ -83,7 +81,7 @@ private slots:
         const Words in{1, 2, 4, 3, 100, 101, 102, 103, 104, 105, 106, 107,
                        10, 1000, 1, 65535, 860, 5, 3, 1, 768, 0x6553, 0xF100};
         const QString local = "2023-11-15 03:43:20";
-        const int none = int(DeviceSimulator::Fault::None);
+        const int none = int(Fault::None);
         QTest::newRow("in range") << in << none
             << QStringList{"Pt100 0.00385", "19200", "Even", local}
             << "16@0=1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
@@ -94,8 +92,8 @@ private slots:
             << none << QStringList{"Disabled", "", "", "---"}
             << "16@0=0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,9,7";
         // The client takes a reply of 20 registers for a failed read.
-        for (auto [row, fault] : {std::pair{"short reply", DeviceSimulator::Fault::ShortReply},
-                                  {"exception", DeviceSimulator::Fault::Exception}})
+        for (auto [row, fault] : {std::pair{"short reply", Fault::ShortReply},
+                                  {"exception", Fault::Exception}})
             QTest::newRow(row) << in << int(fault) << QStringList{"Disabled", "9600", "None", local}
                 << "16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
     }
@@ -107,7 +105,7 @@ private slots:
             device()->setHoldingRegister(i, registers.at(i));
         device()->setInputRegister(3, registers.at(21));
         device()->setInputRegister(4, registers.at(22));
-        device()->setFault(DeviceSimulator::Fault(fault), 2, 1);
+        device()->setFault(Fault(fault), 2, 1);
         m_plugin->readFromDevice();
         // Build time and one reading come even after a failed holding read.
         QCOMPARE(m_bench.requests(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
@@ -163,7 +161,7 @@ private slots:
         device()->setInputRegister(12, 7000);
         QTRY_COMPARE(text("valueLabel5"), "7.000 V");
 
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         QTimer tick;
         QSignalSpy ticks(&tick, &QTimer::timeout);
         tick.start(50);
@@ -188,9 +186,7 @@ private slots:
 
         // The page goes away while its own reading waits.
         button->click();
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        connect(device(), &DeviceSimulator::requestReceived, this,
-                [this] { QTimer::singleShot(0, this, [this] { m_editor.reset(); }); });
+        onRequest({}, Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
         QTRY_VERIFY(!m_editor);
         QTRY_COMPARE(client->pendingWaits(), 0);
     }
@@ -222,7 +218,7 @@ private slots:
         QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("volt/ramp3").toInt(), 777);
 
         // The user disconnects while a reading waits for the silent device.
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         auto *client = window->findChild<ModbusClient *>();
         int waiting = 0;
         connect(device(), &DeviceSimulator::requestReceived, this, [&] {
