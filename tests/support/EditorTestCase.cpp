@@ -4,8 +4,11 @@
 #include "PluginManager.h"
 #include "TestApplication.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QFile>
 #include <QPluginLoader>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -37,6 +40,31 @@ void EditorTestCase::onRequest(const QString &request, Fault fault, int paramete
                 if (then)
                     QTimer::singleShot(0, this, then);
             });
+}
+
+QString EditorTestCase::shown(const QString &names, const QWidget *in) const
+{
+    QStringList texts;
+    for (const QString &name : names.split(QLatin1Char(' '))) {
+        const QWidget *control = child(name, in);
+        if (const auto *box = qobject_cast<const QComboBox *>(control))
+            texts << box->currentText();
+        else if (const auto *spin = qobject_cast<const QSpinBox *>(control))
+            texts << QString::number(spin->value());
+        else if (const auto *button = qobject_cast<const QAbstractButton *>(control))
+            texts << QString::number(button->isChecked());
+        else
+            texts << control->property("text").toString();
+    }
+    return texts.join(QLatin1Char('|'));
+}
+
+QString EditorTestCase::enabled(const QString &names, const QWidget *in) const
+{
+    QString map;
+    for (const QString &name : names.split(QLatin1Char(' ')))
+        map += child(name, in)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    return map;
 }
 
 QWidget *EditorTestCase::connectWindow()

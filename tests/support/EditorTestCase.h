@@ -54,6 +54,12 @@ protected:
     {
         return findControl<T>(in ? in : m_editor.get(), name);
     }
+    // What the controls `names` (separated by blanks) of `in`, or of the editor, show,
+    // joined by '|': a box's current text, a spin box's value, 1 or 0 for a button checked
+    // or not, any other control's text.
+    QString shown(const QString &names, const QWidget *in = nullptr) const;
+    // 1 or 0 for each of the controls `names` enabled or not.
+    QString enabled(const QString &names, const QWidget *in = nullptr) const;
     // Leaves the device to a new main window, which connects to it as a user would;
     // returns the window's device page.
     QWidget *connectWindow();

@@ -30,42 +30,22 @@ public:
     }
 
 private:
-    QString text(const QString &name, QWidget *parent = nullptr)
+    // Type, ramp and multiplier of inputs 1 to 8, then the sample rate and device settings.
+    QString enabledMap() const
     {
-        QWidget *w = child(name, parent);
-        if (auto *box = qobject_cast<QComboBox *>(w))
-            return box->currentText();
-        return w->property(qobject_cast<QSpinBox *>(w) ? "value" : "text").toString();
-    }
-    // "1" or "0" for each control enabled or not: type, ramp and multiplier of inputs
-    // 1 to 8, then the sample rate and the three device settings controls.
-    QString enabledMap()
-    {
-        QString map;
-        for (const char *name : {"typeCombo", "rampSpin", "multiplierSpin"}) {
+        QStringList names;
+        for (const char *name : {"typeCombo", "rampSpin", "multiplierSpin"})
             for (int n = 1; n <= 8; ++n)
-                map += child(QLatin1String(name) + QString::number(n))->isEnabled() ? '1' : '0';
-            map += ' ';
-        }
-        for (const char *name : {"spsCombo", "deviceAddressSpin", "deviceBaudCombo",
-                                 "deviceParityCombo"})
-            map += child(QLatin1String(name))->isEnabled() ? '1' : '0';
-        return map;
+                names << QLatin1String(name) + QString::number(n);
+        return enabled(names.join(' ') + " spsCombo deviceAddressSpin deviceBaudCombo "
+                                         "deviceParityCombo");
     }
 
 private slots:
+    // What a never-read editor writes; register 20 takes only the save command.
     void freshEditor()
     {
-        for (int n = 1; n <= 8; ++n) {
-            const QString type = n <= 4 ? "Disabled" : "Voltage";
-            QCOMPARE(text(QStringLiteral("typeCombo%1").arg(n)), type);
-            QCOMPARE(text(QStringLiteral("monitorTypeLabel%1").arg(n)), type);
-            QCOMPARE(text(QStringLiteral("multiplierSpin%1").arg(n)), n <= 4 ? "10" : "1");
-        }
-        QCOMPARE(text("spsCombo"), "8");
-        QCOMPARE(text("buildTimeLabel"), "---");
-        QCOMPARE(enabledMap(), "00000000 00000000 00000000 0000");
-        // What a never-read editor writes; register 20 takes only the save command.
+        QCOMPARE(enabledMap(), QString(28, '0'));
         m_plugin->writeToDevice();
         QCOMPARE(m_bench.requests(),
                  QStringList("16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0"));
@@ -75,26 +55,25 @@ private slots:
     {
         QTest::addColumn<Words>("registers"); // holding 0 to 20, then input 3 and 4
         QTest::addColumn<int>("fault");       // on the holding read
-        QTest::addColumn<QStringList>("shown"); // type 1, baud rate, parity, build time
+        QTest::addColumn<QString>("shown"); // type 1, baud rate, parity, build time
         QTest::addColumn<QString>("written");
         // 0x6553F100 is 1700000000, 2023-11-14 22:13:20 UTC.
         const Words in{1, 2, 4, 3, 100, 101, 102, 103, 104, 105, 106, 107,
                        10, 1000, 1, 65535, 860, 5, 3, 1, 768, 0x6553, 0xF100};
         const QString local = "2023-11-15 03:43:20";
         const int none = int(Fault::None);
-        QTest::newRow("in range") << in << none
-            << QStringList{"Pt100 0.00385", "19200", "Even", local}
+        QTest::newRow("in range") << in << none << "Pt100 0.00385|19200|Even|" + local
             << "16@0=1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
         // Type and rate boxes without the value keep theirs, spin boxes clamp; the serial
         // settings show no entry and go back as the device had them.
         QTest::newRow("off the lists")
             << Words{9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100, 248, 9, 7, 0, 0, 0}
-            << none << QStringList{"Disabled", "", "", "---"}
+            << none << "Disabled|||---"
             << "16@0=0,0,0,0,0,0,0,0,0,0,0,0,1,1,1,1,8,247,9,7";
         // The client takes a reply of 20 registers for a failed read.
         for (auto [row, fault] : {std::pair{"short reply", Fault::ShortReply},
                                   {"exception", Fault::Exception}})
-            QTest::newRow(row) << in << int(fault) << QStringList{"Disabled", "9600", "None", local}
+            QTest::newRow(row) << in << int(fault) << "Disabled|9600|None|" + local
                 << "16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
     }
     void readAndWrite()
@@ -109,9 +88,8 @@ private slots:
         m_plugin->readFromDevice();
         // Build time and one reading come even after a failed holding read.
         QCOMPARE(m_bench.requests(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
-        QTEST((QStringList{text("typeCombo1"), text("deviceBaudCombo"),
-                           text("deviceParityCombo"), text("buildTimeLabel")}), "shown");
-        QCOMPARE(enabledMap(), "11110000 11111111 11110000 1111");
+        QTEST(shown("typeCombo1 deviceBaudCombo deviceParityCombo buildTimeLabel"), "shown");
+        QCOMPARE(enabledMap(), "11110000" "11111111" "11110000" "1111");
         m_bench.clearRequests();
         m_plugin->writeToDevice();
         QTEST(m_bench.requests().join(' '), "written");
@@ -144,8 +122,7 @@ private slots:
         }
         device()->setInputRegister(7 + input, quint16(raw));
         m_plugin->readFromDevice();
-        QTEST(text(QStringLiteral("rawLabel%1").arg(input)) + '|'
-                  + text(QStringLiteral("valueLabel%1").arg(input)), "shown");
+        QTEST(shown(QStringLiteral("rawLabel%1 valueLabel%1").arg(input)), "shown");
     }
 
     // The monitor, and a device that falls silent while it runs: the window stays
@@ -157,9 +134,9 @@ private slots:
         auto *button = child<QPushButton>("monitorButton");
         button->click();
         QCOMPARE(m_bench.requests(), QStringList("4@8x8")); // at once, not at the first tick
-        QCOMPARE(enabledMap(), "00000000 00000000 00000000 0000");
+        QCOMPARE(enabledMap(), QString(28, '0'));
         device()->setInputRegister(12, 7000);
-        QTRY_COMPARE(text("valueLabel5"), "7.000 V");
+        QTRY_COMPARE(shown("valueLabel5"), "7.000 V");
 
         device()->setFault(Fault::NoReply);
         QTimer tick;
@@ -177,12 +154,12 @@ private slots:
         QVERIFY(ticks.count() >= clock.elapsed() / 200); // the event loop kept running
         device()->setInputRegister(13, 4321);
         device()->clearFault();
-        QTRY_COMPARE_WITH_TIMEOUT(text("valueLabel6"), "4.321 V", 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown("valueLabel6"), "4.321 V", 5000);
 
         button->click();
-        QCOMPARE(enabledMap(), "11110000 11111111 11110000 1111");
+        QCOMPARE(enabledMap(), "11110000" "11111111" "11110000" "1111");
         QVERIFY(!m_editor->findChild<LivePoller *>()->isActive());
-        QCOMPARE(text("valueLabel5"), "7.000 V");
+        QCOMPARE(shown("valueLabel5"), "7.000 V");
 
         // The page goes away while its own reading waits.
         button->click();
@@ -199,14 +176,14 @@ private slots:
         QWidget *page = connectWindow();
         QVERIFY(page);
         MainWindow *window = m_bench.window();
-        QCOMPARE(text("typeCombo2", page), "0-20mA (4-20mA)");
+        QCOMPARE(shown("typeCombo2", page), "0-20mA (4-20mA)");
         device()->setHoldingRegister(6, 777);
         QVERIFY(m_bench.click("readAll"));
-        QCOMPARE(text("rampSpin3", page), "777");
+        QCOMPARE(shown("rampSpin3", page), "777");
 
         child<QPushButton>("monitorButton", page)->click();
-        const QString first = text("valueLabel1", page);
-        QTRY_VERIFY(text("valueLabel1", page) != first);
+        const QString first = shown("valueLabel1", page);
+        QTRY_VERIFY(shown("valueLabel1", page) != first);
 
         m_bench.clearRequests();
         QVERIFY(m_bench.click("saveToFlash"));
