@@ -47,13 +47,7 @@ public:
     }
 
 private:
-    QStringList labels() const
-    {
-        QStringList texts;
-        for (int n = 1; n <= 4; ++n)
-            texts << child<QLabel>(QStringLiteral("value%1").arg(n))->text();
-        return texts;
-    }
+    QStringList labels() const { return shown("value1 value2 value3 value4").split('|'); }
 
 private slots:
     // What a read shows ("type|symbol|scale fields enabled", which only the current loop
@@ -94,21 +88,17 @@ private slots:
             for (int n = 1; n <= 4; ++n)
                 child<QComboBox>(QStringLiteral("symbol%1").arg(n))->setCurrentIndex(5);
         }
-        for (int i = 0; i < block.size(); ++i)
-            device()->setHoldingRegister(i, block.at(i));
+        setRegisters(0, block);
         if (read == 0)
             device()->setFault(Fault::Exception, 4, 1);
         if (read >= 0) {
             m_plugin->readFromDevice();
             QCOMPARE(m_bench.requests(), QStringList{"3@0x48"}); // showing writes nothing
         }
-        const auto combo = [this](const QString &name) { return child<QComboBox>(name)->currentText(); };
-        QStringList shown;
+        QStringList seen;
         for (const QString i : {"1", "2", "3", "4"})
-            shown << combo("type" + i) + '|' + combo("symbol" + i) + '|'
-                         + QString::number(child<QSpinBox>("scaleEnd" + i)->isEnabled());
-        shown << combo("samplesCombo") + '|' + combo("deviceBaudCombo") + '|' + combo("deviceParityCombo");
-        QTEST(shown, "shown");
+            seen << shown("type" + i + " symbol" + i) + '|' + enabled("scaleEnd" + i);
+        QTEST(seen << shown("samplesCombo deviceBaudCombo deviceParityCombo"), "shown");
         m_plugin->writeToDevice();
         QCOMPARE(device()->requests().constLast().address, quint16(0));
         QTEST(device()->requests().constLast().values, "written");
@@ -151,10 +141,9 @@ private slots:
         QFETCH(Words, types);
         QFETCH(Words, values);
         QFETCH(QString, failing);
-        for (int i = 0; i < 4; ++i) {
-            device()->setHoldingRegister(5 + i, types.at(i));
+        setRegisters(5, types);
+        for (int i = 0; i < 4; ++i)
             device()->setInputRegister(8 + i, values.at(i));
-        }
         QFETCH(QString, text);
         child<QLineEdit>("stringEdit")->setText(text);
         if (!failing.isEmpty())
@@ -177,10 +166,8 @@ private slots:
         QCOMPARE(accepted, (QStringList{"12.5", "", "HEy", "012345678"}));
     }
 
-    // The running monitor fills the labels; stopped while a tick waits for the device, it
-    // shows "---", sends no string and asks nothing more.
-    // Stopped while a tick's read waits: the tick is given up, neither the labels nor the
-    // string change after the stop.
+    // Stopped while a tick's read waits: the tick is given up, the labels show "---", no
+    // string goes out and nothing more is asked.
     void monitorStop_data()
     {
         QTest::addColumn<QString>("stoppedIn");
@@ -282,7 +269,7 @@ private slots:
         QVERIFY(m_bench.click("readAll"));
         QCOMPARE(m_bench.requests(), QStringList{"3@0x48"});
 
-        findControl<QSpinBox>(editor, "ramp3")->setValue(250); // 860 in the write: Read All showed it
+        child<QSpinBox>("ramp3", editor)->setValue(250); // 860 in the write: Read All showed it
         device()->clearRequests();
         QVERIFY(m_bench.click("saveToFlash"));
         const QString write = "16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,0,1000,4,0,1000,4,0,1000,"
