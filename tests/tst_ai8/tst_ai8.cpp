@@ -30,11 +30,9 @@ private:
     // "on|unit|multiplier|value" of CH n: spin boxes enabled or not, then what they show.
     QString channel(const QString &n) const
     {
-        const bool on = child<QSpinBox>("rampSpin" + n)->isEnabled()
-                        && child<QSpinBox>("multiplierSpin" + n)->isEnabled();
-        return L{on ? "on" : "off", label("unitLabel" + n)->text(),
-                 child<QSpinBox>("multiplierSpin" + n)->text(), label("valueLabel" + n)->text()}
-            .join('|');
+        const bool on = enabled("rampSpin" + n + " multiplierSpin" + n) == "11";
+        return (on ? "on|" : "off|")
+               + shown("unitLabel" + n + " multiplierSpin" + n + " valueLabel" + n);
     }
 
 private slots:
@@ -81,20 +79,20 @@ private slots:
         QTest::addColumn<Words>("registers"); // CH 2's type, ramp, multiplier, value; the rate
         QTest::addColumn<QString>("shown");   // CH 2's box, ramp, channel(), colour; the rate
         QTest::newRow("0-20 mA keeps the multiplier read")
-            << Words{2, 300, 37, 235, 475} << "0-20 mA (4-20 mA)|300 ms|on|mA|37|6.35|blue|475";
+            << Words{2, 300, 37, 235, 475} << "0-20 mA (4-20 mA)|300|on|mA|37|6.35|blue|475";
         QTest::newRow("-52 / 100") << Words{2, 0, 100, quint16(-52), 860}
-                                   << "0-20 mA (4-20 mA)|0 ms|on|mA|100|-0.52|blue|860";
+                                   << "0-20 mA (4-20 mA)|0|on|mA|100|-0.52|blue|860";
         QTest::newRow("42 / 0")
-            << Words{3, 5, 0, 42, 8} << "100P 0.00391|5 ms|on|°C|0|42.00|blue|8";
+            << Words{3, 5, 0, 42, 8} << "100P 0.00391|5|on|°C|0|42.00|blue|8";
         QTest::newRow("sensor fault") << Words{1, 500, 10, 0xD8F0, 32}
-                                      << "Pt100 0.00385|500 ms|on|°C|10|Error|red|32";
+                                      << "Pt100 0.00385|500|on|°C|10|Error|red|32";
         QTest::newRow("disabled")
-            << Words{0, 10000, 100, 235, 8} << "Disabled|10000 ms|off||100|---|blue|8";
+            << Words{0, 10000, 100, 235, 8} << "Disabled|10000|off||100|---|blue|8";
         QTest::newRow("sensor fault, disabled")
-            << Words{0, 500, 10, 0xD8F0, 8} << "Disabled|500 ms|off||10|Error|red|8";
+            << Words{0, 500, 10, 0xD8F0, 8} << "Disabled|500|off||10|Error|red|8";
         // Values the boxes do not offer leave them as they were; the type goes back as read.
         QTest::newRow("type 7")
-            << Words{7, 20000, 500, 235, 6} << "Disabled|10000 ms|on||100|---|blue|8";
+            << Words{7, 20000, 500, 235, 6} << "Disabled|10000|on||100|---|blue|8";
     }
     void readShowsDevice()
     {
@@ -102,16 +100,13 @@ private slots:
         for (int i = 0; i < 3; ++i) // type, ramp and multiplier registers of CH 2
             device()->setHoldingRegister(1 + 8 * i, registers[i]);
         device()->setInputRegister(9, registers[3]);
-        for (int i = 0; i < 4; ++i) // rate, address, baud-rate index, parity
-            device()->setHoldingRegister(24 + i, Words{registers[4], 5, 4, 1}[i]);
+        setRegisters(24, {registers[4], 5, 4, 1}); // rate, address, baud-rate index, parity
         m_plugin->readFromDevice();
         QCOMPARE(m_bench.requests(), (L{"3@0x29", "4@0x16"})); // and no write
         const bool red = label("valueLabel2")->styleSheet().contains("#cc0000");
-        QTEST(L({child<QComboBox>("typeCombo2")->currentText(),
-                 child<QSpinBox>("rampSpin2")->text(), channel("2"), red ? "red" : "blue",
-                 child<QComboBox>("spsCombo")->currentText()}).join('|'), "shown");
-        QCOMPARE(child<QSpinBox>("deviceAddressSpin")->value(), 5);
-        QCOMPARE(child<QComboBox>("deviceBaudCombo")->currentText(), "38400");
+        QTEST(shown("typeCombo2 rampSpin2") + '|' + channel("2") + (red ? "|red|" : "|blue|")
+                  + shown("spsCombo"), "shown");
+        QCOMPARE(shown("deviceAddressSpin deviceBaudCombo"), "5|38400");
         m_bench.clearRequests();
         m_plugin->writeToDevice();
         QCOMPARE(m_bench.requests().value(0).mid(5).split(',').value(1),
