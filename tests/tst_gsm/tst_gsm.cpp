@@ -93,19 +93,14 @@ private slots:
         QTest::addColumn<QString>("shown");
         const QString nul = QStringView(u"\0", 1).toString(), none;
         QTest::newRow("ABC, padded") << "ABC" << Words{0x4241, 0x43, 0, 0, 0, 0, 0, 0} << 60 << "ABC";
-        QTest::newRow("Ёж") << u"Ёж"_qs << Words{0xE6A8, 0, 0} << 60 << u"Ёж"_qs;
-        QTest::newRow("euro, no-break space") << u"€\u00A0№"_qs << Words{0x3F3F, 0xB9} << 60 << u"??№"_qs;
         QTest::newRow("emoji") << u"😀"_qs << Words{0x3F3F, 0} << 60 << "??";
         QTest::newRow("U+0000 keeps its byte") << 'A' + nul + 'B' << Words{0x9841, 0x42} << 60 << 'A' + nul + 'B';
         QTest::newRow("61 cut to 60, no zero")
             << u"Ёж"_qs.repeated(30) + 'x' << Words(30, 0xE6A8) << 60 << u"Ёж"_qs.repeated(30);
-        QTest::newRow("empty") << "" << Words(30, 0) << 60 << "";
         QTest::newRow("zero low byte ends") << none << Words{0x4241, 0x4300} << 60 << "AB";
         QTest::newRow("zero high byte ends") << none << Words{0x0041, 0x4242} << 60 << "A";
-        QTest::newRow("16 without a zero") << none << Words(8, 0x3231) << 16 << QString("12").repeated(8);
         QTest::newRow("odd limit") << none << Words{0x4241, 0x4443} << 3 << "ABC";
         QTest::newRow("byte 0x98") << none << Words{0x4198} << 60 << nul + 'A';
-        QTest::newRow("no registers") << none << Words{} << 60 << "";
     }
     void codec()
     {
@@ -157,17 +152,12 @@ private slots:
         gsm()->readFromDevice();
 
         QCOMPARE(m_bench.requests(), blocks("3", failing < 0 ? 5 : 3) << "4@0x9" << "2@0x64");
-        QCOMPARE(field("phoneEdit2")->text(), "79037654321");
-        QCOMPARE(field("phoneEdit3")->text(), failing < 0 ? "88005553535" : "kept");
-        QCOMPARE(field("phoneEdit4")->text(), failing < 0 ? "74951112233" : "kept");
+        QCOMPARE(shown("phoneEdit2 phoneEdit3 phoneEdit4"), failing < 0
+                 ? "79037654321|88005553535|74951112233" : "79037654321|kept|kept");
         QCOMPARE(message(3)->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
-        QCOMPARE(message(36)->text(), "Register 36 above limit");
-        QCOMPARE(child<QLabel>("firmwareLabel")->text(), "2.7");
-        QCOMPARE(child<QLabel>("signalLabel")->text(), QString::number(signal));
-        QVERIFY(child<QCheckBox>("phoneStatusCheck2")->isChecked());
-        QVERIFY(!child<QCheckBox>("phoneStatusCheck1")->isChecked());
-        QVERIFY(child<QCheckBox>("framErrorCheck")->isChecked());
-        QVERIFY(!child<QCheckBox>("modemErrorCheck")->isChecked());
+        QCOMPARE(shown("firmwareLabel signalLabel phoneStatusCheck1 phoneStatusCheck2 "
+                       "framErrorCheck modemErrorCheck"), "2.7|" + QString::number(signal)
+                 + "|0|1|1|0");
     }
 
     void writeToDevice()
@@ -199,8 +189,7 @@ private slots:
         child<QSpinBox>("smsNumberSpin")->setValue(36);
         child<QPushButton>("sendSmsButton")->click();
         QCOMPARE(m_bench.requests(), (QStringList{"5@35=1", "4@0x9", "2@0x64"}));
-        QVERIFY(child<QCheckBox>("phoneStatusCheck4")->isChecked());
-        QVERIFY(!child<QCheckBox>("phoneStatusCheck5")->isChecked()); // no number 5
+        QCOMPARE(shown("phoneStatusCheck4 phoneStatusCheck5"), "1|0"); // no number 5
         QCOMPARE(reports.size(), 1);
         QVERIFY(reports.first().first().toString().endsWith("\"Register 36 above limit\""));
 
@@ -209,19 +198,6 @@ private slots:
         child<QPushButton>("sendSmsButton")->click();
         child<QPushButton>("refreshButton")->click();
         QCOMPARE(m_bench.requests(), QStringList());
-    }
-
-    // At most 15 digits, with an optional leading minus.
-    void phoneValidator()
-    {
-        QLineEdit *edit = field("phoneEdit4");
-        QString verdicts;
-        for (QString input : {"791612345678901", "-1", "7916123456789012", "+79161234567",
-                              "7916 123", "12a"}) {
-            int position = 0;
-            verdicts += edit->validator()->validate(input, position) == QValidator::Acceptable ? 'y' : 'n';
-        }
-        QCOMPARE(verdicts, "yynnnn");
     }
 
     void importFile_data()
@@ -263,8 +239,7 @@ private slots:
         message(1)->setText(u"  Привет, мир! ҐґЄє  "_qs);
         message(2)->setText("two\nlines\r");
         message(36)->setText(u"😀 last"_qs);
-        QCOMPARE(clickWithFile("exportSmsButton", filePath("out.txt")),
-                 "Export SMS Messages|Text Files (*.txt)");
+        clickWithFile("exportSmsButton", filePath("out.txt"));
         QFile in(filePath("out.txt"));
         QVERIFY(in.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(in.readAll()),

@@ -153,19 +153,6 @@ private slots:
         QTEST(m_bench.requests(), "requests");
     }
 
-    // Only members of the device's symbol set, at most nine.
-    void stringValidator()
-    {
-        auto *edit = child<QLineEdit>("stringEdit");
-        QStringList accepted;
-        for (const char *typed : {"12.5", "Bk-", "HkE-y", "0123456789"}) {
-            edit->clear();
-            QTest::keyClicks(edit, typed);
-            accepted << edit->text();
-        }
-        QCOMPARE(accepted, (QStringList{"12.5", "", "HEy", "012345678"}));
-    }
-
     // Stopped while a tick's read waits: the tick is given up, the labels show "---", no
     // string goes out and nothing more is asked.
     void monitorStop_data()

@@ -1,5 +1,4 @@
 #include "EditorTestCase.h"
-#include "LivePoller.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
 #include "VoltmeterModel.h"
@@ -125,8 +124,9 @@ private slots:
         QTEST(shown(QStringLiteral("rawLabel%1 valueLabel%1").arg(input)), "shown");
     }
 
-    // The monitor, and a device that falls silent while it runs: the window stays
-    // responsive, readings do not queue up behind each other, and it recovers at once.
+    // The monitor reads at once and locks the settings while it runs; stopped, it keeps the
+    // last values; the page can go away while the monitor's reading waits. (How a live view
+    // waits out a silent device: the analog module and LED indicator tests.)
     void monitor()
     {
         m_plugin->readFromDevice();
@@ -138,34 +138,15 @@ private slots:
         device()->setInputRegister(12, 7000);
         QTRY_COMPARE(shown("valueLabel5"), "7.000 V");
 
-        device()->setFault(Fault::NoReply);
-        QTimer tick;
-        QSignalSpy ticks(&tick, &QTimer::timeout);
-        tick.start(50);
-        const ModbusClient *client = m_bench.client();
-        const quint64 before = client->failureCount();
-        QTRY_VERIFY(client->failureCount() > before);
-        QElapsedTimer clock;
-        clock.start();
-        QTRY_VERIFY_WITH_TIMEOUT(client->failureCount() >= before + 4, 10000);
-        // We give up on a request after 700 ms, the toolkit only after about a second:
-        // a reading that started sooner would queue behind the abandoned one.
-        QVERIFY2(clock.elapsed() >= 3000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(ticks.count() >= clock.elapsed() / 200); // the event loop kept running
-        device()->setInputRegister(13, 4321);
-        device()->clearFault();
-        QTRY_COMPARE_WITH_TIMEOUT(shown("valueLabel6"), "4.321 V", 5000);
-
         button->click();
         QCOMPARE(enabledMap(), "11110000" "11111111" "11110000" "1111");
-        QVERIFY(!m_editor->findChild<LivePoller *>()->isActive());
         QCOMPARE(shown("valueLabel5"), "7.000 V");
 
         // The page goes away while its own reading waits.
         button->click();
         onRequest({}, Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
         QTRY_VERIFY(!m_editor);
-        QTRY_COMPARE(client->pendingWaits(), 0);
+        QTRY_COMPARE(client()->pendingWaits(), 0);
     }
 
     // Once as a user: connect, Read All, live values, Save to Flash, and Disconnect
