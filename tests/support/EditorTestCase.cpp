@@ -12,15 +12,6 @@
 #include <QTest>
 #include <QTimer>
 
-EditorTestCase::EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup)
-    : m_pluginFile(pluginFile)
-    , m_model(std::move(model))
-    , m_setup(std::move(setup))
-{
-}
-
-EditorTestCase::~EditorTestCase() = default;
-
 void EditorTestCase::setRegisters(int start, const QList<quint16> &values)
 {
     for (int i = 0; i < values.size(); ++i)
@@ -67,6 +58,14 @@ QString EditorTestCase::enabled(const QString &names, const QWidget *in) const
     return map;
 }
 
+QString EditorTestCase::numbered(const QString &prefix, int count)
+{
+    QStringList names;
+    for (int n = 1; n <= count; ++n)
+        names << prefix + QString::number(n);
+    return names.join(QLatin1Char(' '));
+}
+
 QWidget *EditorTestCase::connectWindow()
 {
     m_editor.reset();
@@ -107,9 +106,4 @@ void EditorTestCase::cleanup()
     m_editor.reset();
     m_bench.closeWindow();
     client()->disconnect();
-}
-
-QWidget *EditorTestCase::newEditor()
-{
-    return m_plugin->createWidget(client(), nullptr);
 }

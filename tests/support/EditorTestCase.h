@@ -28,8 +28,10 @@ public:
 protected:
     // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device;
     // `setup`, when given, acts on the powered device that each test function starts with.
-    EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup = {});
-    ~EditorTestCase() override;
+    EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup = {})
+        : m_pluginFile(pluginFile), m_model(std::move(model)), m_setup(std::move(setup))
+    {
+    }
 
     DeviceSimulator *device() const { return m_bench.device(); }
     ModbusClient *client() const { return m_bench.client(); }
@@ -60,6 +62,8 @@ protected:
     QString shown(const QString &names, const QWidget *in = nullptr) const;
     // 1 or 0 for each of the controls `names` enabled or not.
     QString enabled(const QString &names, const QWidget *in = nullptr) const;
+    // "prefix1 prefix2 ... prefixN", for shown() and enabled().
+    static QString numbered(const QString &prefix, int count);
     // Leaves the device to a new main window, which connects to it as a user would;
     // returns the window's device page.
     QWidget *connectWindow();
@@ -74,7 +78,7 @@ protected slots:
     void cleanup();
 
 private:
-    virtual QWidget *newEditor();
+    virtual QWidget *newEditor() { return m_plugin->createWidget(client(), nullptr); }
 
     QString m_pluginFile;
     ModelFactory m_model;

@@ -26,11 +26,9 @@ private:
     // Bit n-1 set when <prefix>n is checked: "out" relay buttons, "safe" safe-state boxes.
     quint16 shown(const char *prefix)
     {
-        quint16 mask = 0;
-        for (int n = 1; n <= 8; ++n)
-            mask |= child<QAbstractButton>(QLatin1String(prefix) + QString::number(n))->isChecked()
-                    << (n - 1);
-        return mask;
+        QString bits = EditorTestCase::shown(numbered(prefix, 8)).remove('|');
+        std::reverse(bits.begin(), bits.end());
+        return bits.toUShort(nullptr, 2);
     }
 
 private slots:

@@ -51,13 +51,7 @@ private:
     {
         return child<QLineEdit>(QStringLiteral("smsEdit%1").arg(k), in);
     }
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (int k = 1; k <= 36; ++k)
-            texts << message(k)->text();
-        return texts;
-    }
+    QStringList messages() const { return shown(numbered("smsEdit", 36)).split('|'); }
     // Clicks `button`; answers the file dialog with `path` (cancels it when empty) and
     // returns "caption|filters".
     QString clickWithFile(const char *button, const QString &path)

@@ -47,7 +47,7 @@ public:
     }
 
 private:
-    QStringList labels() const { return shown("value1 value2 value3 value4").split('|'); }
+    QStringList labels() const { return shown(numbered("value", 4)).split('|'); }
 
 private slots:
     // What a read shows ("type|symbol|scale fields enabled", which only the current loop

@@ -32,12 +32,9 @@ private:
     // Type, ramp and multiplier of inputs 1 to 8, then the sample rate and device settings.
     QString enabledMap() const
     {
-        QStringList names;
-        for (const char *name : {"typeCombo", "rampSpin", "multiplierSpin"})
-            for (int n = 1; n <= 8; ++n)
-                names << QLatin1String(name) + QString::number(n);
-        return enabled(names.join(' ') + " spsCombo deviceAddressSpin deviceBaudCombo "
-                                         "deviceParityCombo");
+        return enabled(numbered("typeCombo", 8) + ' ' + numbered("rampSpin", 8) + ' '
+                       + numbered("multiplierSpin", 8)
+                       + " spsCombo deviceAddressSpin deviceBaudCombo deviceParityCombo");
     }
 
 private slots:
