@@ -78,7 +78,6 @@ private slots:
         m_plugin->readFromDevice();
         // The failed relay read is counted; the settings block is read all the same.
         QCOMPARE(client()->failureCount(), failures + 1);
-        QVERIFY(!client()->lastError().isEmpty());
         QCOMPARE(m_bench.requests(), (L{"3@0x1", "3@100x6"}));
         QCOMPARE(child<QSpinBox>("timeoutSpin")->value(), 9);
         // A relay switched now would switch off the relays that are on but not shown.
@@ -170,7 +169,6 @@ private slots:
         device()->setFault(Fault::Exception, 4, 1);
         m_plugin->writeToDevice();
         QCOMPARE(client()->failureCount(), failures + 1);
-        QVERIFY(!client()->lastError().isEmpty());
         m_bench.clearRequests();
         m_plugin->writeToDevice();
         QCOMPARE(client()->failureCount(), failures + 1);
