@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFile>
+#include <QMetaEnum>
 #include <QPluginLoader>
 #include <QSpinBox>
 #include <QTest>
@@ -31,6 +32,18 @@ void EditorTestCase::onRequest(const QString &request, Fault fault, int paramete
                 if (then)
                     QTimer::singleShot(0, this, then);
             });
+}
+
+void EditorTestCase::onRequest(const QString &fault)
+{
+    QStringList f = fault.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString request = f.value(0).contains(QLatin1Char('@')) ? f.takeFirst() : QString();
+    if (f.isEmpty())
+        return;
+    const int kind = QMetaEnum::fromType<Fault>().keyToValue(qPrintable(f[0]));
+    QVERIFY2(kind >= 0, qPrintable(fault));
+    onRequest(request, Fault(kind), f.value(1, QStringLiteral("4")).toInt(),
+              f.value(2, QStringLiteral("1")).toInt());
 }
 
 QString EditorTestCase::shown(const QString &names, const QWidget *in) const

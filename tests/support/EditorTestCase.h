@@ -48,6 +48,9 @@ protected:
     // `then` runs from the event loop while it waits.
     void onRequest(const QString &request, Fault fault, int parameter = 0,
                    int times = 1, const std::function<void()> &then = {});
+    // The same from a table's text "[function@address] Kind [parameter [times]]" (code 4
+    // for an exception, once); nothing when empty.
+    void onRequest(const QString &fault);
     // Replaces the editor with a new one, which the plug-in then serves.
     void createEditor() { m_editor.reset(newEditor()); }
     // The control `name` of `in`, or of the editor.

@@ -43,14 +43,6 @@ private:
                    .remove('|')
                + (on == "11" ? '+' : on == "00" ? '-' : '?');
     }
-    // "function@address Kind": the request meets the fault (code 4 for Exception).
-    void arm(const QString &fault)
-    {
-        const QStringList f = fault.split(' ');
-        const auto kind = Fault(QMetaEnum::fromType<Fault>().keyToValue(qPrintable(f.last())));
-        if (!fault.isEmpty())
-            onRequest(f[0], kind, 4);
-    }
 
 private slots:
     void read_data()
@@ -99,7 +91,7 @@ private slots:
             box("slaveModeCheck")->click(); // opens the safe-period controls, writes nothing
         QCOMPARE(flags(), userSlave ? "1000000000+" : "0000000000-");
         QFETCH(QString, fault);
-        arm(fault);
+        onRequest(fault);
         m_bench.clearRequests();
         m_plugin->readFromDevice();
         QCOMPARE(m_bench.requests(), (QStringList{"3@0x45", "1@0x10"})); // never a write
@@ -120,7 +112,7 @@ private slots:
     void write()
     {
         QFETCH(QString, fault);
-        arm(fault);
+        onRequest(fault);
         const quint64 failures = m_bench.client()->failureCount();
         m_plugin->writeToDevice();
         QCOMPARE(m_bench.requests(),
@@ -151,7 +143,7 @@ private slots:
         for (const auto &[n, value] : {std::pair{1, 10}, {2, 250}, {3, 500}, {4, 900}})
             child<QSpinBox>(QStringLiteral("testValue%1").arg(n))->setValue(value);
         box("enableSlaveOnApplyCheck")->setChecked(enableSlave);
-        arm(fault);
+        onRequest(fault);
         box("applyTestButton")->click();
         QCOMPARE(child<QLabel>("slaveTestStatusLabel")->text(), status);
         // The coil first when asked for; the values only when slave mode could be set.

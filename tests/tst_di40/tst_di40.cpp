@@ -25,14 +25,6 @@ public:
 private:
     QSpinBox *delay(int k, QWidget *in = nullptr) const
     { return child<QSpinBox>("delay" + QString::number(k), in); }
-    void setFault(const QString &fault) // "Kind parameter times", or empty
-    {
-        const QStringList f = fault.split(' ');
-        const auto kind =
-            QMetaEnum::fromType<Fault>().keyToValue(qPrintable(f[0]));
-        if (!fault.isEmpty())
-            device()->setFault(Fault(kind), f[1].toInt(), f[2].toInt());
-    }
 
 private slots:
     // Each block is read whatever became of the one before; reading never writes.
@@ -57,7 +49,7 @@ private slots:
         for (const auto &[r, v] : {std::pair{12, 10001}, {13, 250}, {100, 5}, {101, 3}, {102, 1}})
             device()->setHoldingRegister(r, quint16(v));
         QFETCH(QString, fault);
-        setFault(fault);
+        onRequest(fault);
         m_plugin->readFromDevice();
         QStringList on;
         for (int k = 1; k <= 40; ++k)
@@ -98,7 +90,7 @@ private slots:
     {
         QFETCH(QString, fault);
         QFETCH(QStringList, steps);
-        setFault(fault);
+        onRequest(fault);
         for (const QString &step : std::as_const(steps)) {
             const QStringList kv = step.split('=');
             if (step == "write") {
