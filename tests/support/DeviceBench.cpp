@@ -1,7 +1,6 @@
 #include "DeviceBench.h"
 
 #include "DeviceModel.h"
-#include "DevicePlugin.h"
 #include "DeviceSimulator.h"
 #include "MainWindow.h"
 #include "MessageBoxAnswerer.h"
@@ -9,8 +8,6 @@
 #include "VirtualSerialPair.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QPluginLoader>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -39,15 +36,6 @@ bool DeviceBench::open()
 QString DeviceBench::clientPath() const
 {
     return m_pair->clientPath();
-}
-
-DevicePlugin *DeviceBench::loadPlugin(const QString &directory, const QString &file)
-{
-    QPluginLoader loader(QDir(directory).filePath(file));
-    auto *plugin = qobject_cast<DevicePlugin *>(loader.instance());
-    if (!plugin)
-        m_errorString = loader.errorString();
-    return plugin;
 }
 
 bool DeviceBench::start(std::unique_ptr<DeviceModel> model, const QString &statePath)

@@ -6,7 +6,6 @@
 #include <memory>
 
 class DeviceModel;
-class DevicePlugin;
 class DeviceSimulator;
 class MainWindow;
 class MessageBoxAnswerer;
@@ -29,10 +28,6 @@ public:
     bool open();
     QString errorString() const { return m_errorString; }
     QString clientPath() const;
-
-    // Loads plug-in file `file` (e.g. "devplugin_do8") from `directory`, as the
-    // configurator does; nullptr with errorString() set when it cannot be loaded.
-    DevicePlugin *loadPlugin(const QString &directory, const QString &file);
 
     // Powers up a fresh device of `model` (taken; nullptr: plain registers) at node 1,
     // 9600 8N1, after stopping the one before. Its state file is `statePath` (none when

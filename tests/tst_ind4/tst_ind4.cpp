@@ -1,19 +1,12 @@
-#include "DeviceBench.h"
-#include "DevicePlugin.h"
-#include "DeviceSimulator.h"
-#include "FindControl.h"
+#include "EditorTestCase.h"
 #include "LedIndicatorModel.h"
 #include "LivePoller.h"
 #include "LogLines.h"
 #include "MainWindow.h"
 #include "ModbusClient.h"
-#include "PluginManager.h"
-#include "TestApplication.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-#include <memory>
 
 using Words = QList<quint16>;
 using Regs = QMap<int, int>; // register -> value
@@ -39,65 +32,24 @@ const Words freshWrite = {8, 1, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 100
                           1000, 4, 0, 1000, 4, 0, 1000, 0, 1000, 0, 48, 48, 48, 48, 0, 1, 1, 1, 1};
 } // namespace
 
-class tst_Ind4 : public QObject
+class tst_Ind4 : public EditorTestCase
 {
     Q_OBJECT
 
-    DeviceBench m_bench;
-    DevicePlugin *m_plugin = nullptr;
-    std::unique_ptr<QWidget> m_editor;
+public:
+    // An indicator whose readings hold still.
+    tst_Ind4()
+        : EditorTestCase("devplugin_ind4", [] { return std::make_unique<LedIndicatorModel>(); },
+                         [](DeviceModel *model) {
+                             static_cast<LedIndicatorModel *>(model)->setLiveValues(false);
+                         })
+    {
+    }
 
-    DeviceSimulator *device() const { return m_bench.device(); }
-    template<typename T>
-    T *child(const QString &name) const { return findControl<T>(m_editor.get(), name); }
-    QStringList labels() const
-    {
-        QStringList texts;
-        for (int n = 1; n <= 4; ++n)
-            texts << child<QLabel>(QStringLiteral("value%1").arg(n))->text();
-        return texts;
-    }
-    // Arms `fault` on the first request "function@address" that arrives from now on,
-    // then runs `meanwhile` in the event loop while that request waits.
-    void onRequest(const QString &request, DeviceSimulator::Fault fault, int parameter,
-                   int times, std::function<void()> meanwhile = {})
-    {
-        connect(device(), &DeviceSimulator::requestReceived, this,
-                [=, armed = false](const SimulatedRequest &r) mutable {
-                    if (armed || QStringLiteral("%1@%2").arg(r.function).arg(r.address) != request)
-                        return;
-                    armed = true;
-                    device()->setFault(fault, parameter, times);
-                    if (meanwhile)
-                        QTimer::singleShot(0, this, meanwhile);
-                });
-    }
+private:
+    QStringList labels() const { return shown(numbered("value", 4)).split('|'); }
 
 private slots:
-    void initTestCase()
-    {
-        prepareTestApplication();
-        QVERIFY2(m_bench.open(), qPrintable(m_bench.errorString()));
-        m_plugin = m_bench.loadPlugin(QStringLiteral(TAVROLIX_PLUGIN_DIR),
-                                      QStringLiteral("devplugin_ind4"));
-        QVERIFY2(m_plugin, qPrintable(m_bench.errorString()));
-        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
-    }
-    void init()
-    {
-        QVERIFY(m_bench.start(std::make_unique<LedIndicatorModel>()));
-        static_cast<LedIndicatorModel *>(m_bench.model())->setLiveValues(false);
-        QVERIFY2(m_bench.connectClient(), qPrintable(m_bench.errorString()));
-        m_editor.reset(m_plugin->createWidget(m_bench.client(), nullptr));
-        device()->clearRequests();
-    }
-    void cleanup()
-    {
-        m_editor.reset();
-        m_bench.client()->disconnect();
-        m_bench.closeWindow();
-    }
-
     // What a read shows ("type|symbol|scale fields enabled", which only the current loop
     // has, per input; then samples, baud rate, parity) and what the next write gives back.
     void readThenWrite_data()
@@ -136,21 +88,17 @@ private slots:
             for (int n = 1; n <= 4; ++n)
                 child<QComboBox>(QStringLiteral("symbol%1").arg(n))->setCurrentIndex(5);
         }
-        for (int i = 0; i < block.size(); ++i)
-            device()->setHoldingRegister(i, block.at(i));
+        setRegisters(0, block);
         if (read == 0)
-            device()->setFault(DeviceSimulator::Fault::Exception, 4, 1);
+            device()->setFault(Fault::Exception, 4, 1);
         if (read >= 0) {
             m_plugin->readFromDevice();
             QCOMPARE(m_bench.requests(), QStringList{"3@0x48"}); // showing writes nothing
         }
-        const auto combo = [this](const QString &name) { return child<QComboBox>(name)->currentText(); };
-        QStringList shown;
+        QStringList seen;
         for (const QString i : {"1", "2", "3", "4"})
-            shown << combo("type" + i) + '|' + combo("symbol" + i) + '|'
-                         + QString::number(child<QSpinBox>("scaleEnd" + i)->isEnabled());
-        shown << combo("samplesCombo") + '|' + combo("deviceBaudCombo") + '|' + combo("deviceParityCombo");
-        QTEST(shown, "shown");
+            seen << shown("type" + i + " symbol" + i) + '|' + enabled("scaleEnd" + i);
+        QTEST(seen << shown("samplesCombo deviceBaudCombo deviceParityCombo"), "shown");
         m_plugin->writeToDevice();
         QCOMPARE(device()->requests().constLast().address, quint16(0));
         QTEST(device()->requests().constLast().values, "written");
@@ -193,36 +141,20 @@ private slots:
         QFETCH(Words, types);
         QFETCH(Words, values);
         QFETCH(QString, failing);
-        for (int i = 0; i < 4; ++i) {
-            device()->setHoldingRegister(5 + i, types.at(i));
+        setRegisters(5, types);
+        for (int i = 0; i < 4; ++i)
             device()->setInputRegister(8 + i, values.at(i));
-        }
         QFETCH(QString, text);
         child<QLineEdit>("stringEdit")->setText(text);
         if (!failing.isEmpty())
-            onRequest(failing, DeviceSimulator::Fault::Exception, 4, 1);
+            onRequest(failing, Fault::Exception, 4, 1);
         QVERIFY(QMetaObject::invokeMethod(m_editor.get(), "onMonitorTimer"));
         QTEST(labels(), "labels");
         QTEST(m_bench.requests(), "requests");
     }
 
-    // Only members of the device's symbol set, at most nine.
-    void stringValidator()
-    {
-        auto *edit = child<QLineEdit>("stringEdit");
-        QStringList accepted;
-        for (const char *typed : {"12.5", "Bk-", "HkE-y", "0123456789"}) {
-            edit->clear();
-            QTest::keyClicks(edit, typed);
-            accepted << edit->text();
-        }
-        QCOMPARE(accepted, (QStringList{"12.5", "", "HEy", "012345678"}));
-    }
-
-    // The running monitor fills the labels; stopped while a tick waits for the device, it
-    // shows "---", sends no string and asks nothing more.
-    // Stopped while a tick's read waits: the tick is given up, neither the labels nor the
-    // string change after the stop.
+    // Stopped while a tick's read waits: the tick is given up, the labels show "---", no
+    // string goes out and nothing more is asked.
     void monitorStop_data()
     {
         QTest::addColumn<QString>("stoppedIn");
@@ -238,7 +170,7 @@ private slots:
         button->click();
         QTRY_VERIFY(labels().constFirst() != "---" && m_bench.client()->pendingWaits() == 0);
         device()->clearRequests();
-        onRequest(stoppedIn, DeviceSimulator::Fault::Delay, 200, 1, [button] { button->click(); });
+        onRequest(stoppedIn, Fault::Delay, 200, 1, [button] { button->click(); });
         QTRY_COMPARE(m_bench.requests().size(), requests.size());
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         QCOMPARE(labels(), QStringList(4, "---"));
@@ -263,7 +195,7 @@ private slots:
         child<QPushButton>("monitorButton")->click();
         QTRY_COMPARE(labels().at(2), QStringLiteral("Off"));
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         device()->clearRequests();
         int beats = 0, mostWaits = 0;
         QTimer beat;
@@ -291,7 +223,7 @@ private slots:
             QVERIFY2(resumed.at(i) != "3@5x4" || resumed.at(i - 1) != "3@5x4",
                      qPrintable(resumed.join(' ')));
         // Read All while the device is silent: no tick joins its wait.
-        device()->setFault(DeviceSimulator::Fault::NoReply);
+        device()->setFault(Fault::NoReply);
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         mostWaits = 0;
         m_plugin->readFromDevice();
@@ -301,8 +233,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(labels().at(0), QStringLiteral("44.4"), 3000);
 
         QPointer<QWidget> editor(m_editor.get());
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        onRequest("3@5", DeviceSimulator::Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
+        device()->setFault(Fault::NoReply);
+        onRequest("3@5", Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
         QTRY_VERIFY(editor.isNull());
         QTRY_COMPARE(m_bench.client()->pendingWaits(), 0);
         device()->clearRequests();
@@ -314,14 +246,9 @@ private slots:
     // Disconnect while the monitor waits on a device that fell silent.
     void mainWindow()
     {
-        m_editor.reset();
-        m_bench.client()->disconnect(); // the window's client needs the port
-        QTemporaryDir stateDir;
-        const QString state = stateDir.filePath("ind4.ini");
-        QVERIFY(m_bench.start(std::make_unique<LedIndicatorModel>(), state));
-        MainWindow *window = m_bench.openWindow();
-        QVERIFY(m_bench.click("connect"));
-        QPointer<QWidget> editor = m_bench.editor();
+        QVERIFY(restart()); // with readings that move
+        QPointer<QWidget> editor = connectWindow();
+        QVERIFY(editor);
         QCOMPARE(m_bench.requests(), (QStringList{"4@0x1", "4@1x2", "3@0x48"}));
 
         device()->setHoldingRegister(0, 860);
@@ -329,19 +256,19 @@ private slots:
         QVERIFY(m_bench.click("readAll"));
         QCOMPARE(m_bench.requests(), QStringList{"3@0x48"});
 
-        findControl<QSpinBox>(editor, "ramp3")->setValue(250); // 860 in the write: Read All showed it
+        child<QSpinBox>("ramp3", editor)->setValue(250); // 860 in the write: Read All showed it
         device()->clearRequests();
         QVERIFY(m_bench.click("saveToFlash"));
         const QString write = "16@0=860,1,2,0,0,1,2,0,4,0,0,0,0,250,0,4,0,1000,4,0,1000,4,0,1000,"
                               "4,0,1000,0,1000,0,67,65,32,67,0,1,1,1,1";
         QCOMPARE(m_bench.requests(), (QStringList{write, "6@4=768"}));
-        QCOMPARE(logLines(window).constLast(), QStringLiteral("Saved to flash"));
-        QCOMPARE(QSettings(state, QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);
+        QCOMPARE(logLines(m_bench.window()).constLast(), QStringLiteral("Saved to flash"));
+        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("ind4/ramp3").toInt(), 250);
 
         editor->findChild<QPushButton *>("monitorButton")->click();
         QTRY_VERIFY(editor->findChild<QLabel *>("value1")->text().contains('.'));
-        device()->setFault(DeviceSimulator::Fault::NoReply);
-        onRequest("3@5", DeviceSimulator::Fault::NoReply, 0, -1,
+        device()->setFault(Fault::NoReply);
+        onRequest("3@5", Fault::NoReply, 0, -1,
                   [this] { QVERIFY(m_bench.click("connect")); });
         QTRY_VERIFY(editor.isNull());
         device()->clearRequests();
