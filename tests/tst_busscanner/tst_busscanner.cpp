@@ -1,10 +1,11 @@
 #include "BusScanner.h"
 #include "DeviceSimulator.h"
 #include "ModbusClient.h"
-#include "VirtualSerialPair.h"
+#include "VirtualBus.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using Fault = DeviceSimulator::Fault;
@@ -37,79 +38,131 @@ QList<int> range(int first, int last)
 
 } // namespace
 
+// A scan of a simulated line: do8 at node 1 and ind4 at 5 (9600 N), a device at 7 that
+// answers every request with an exception (9600 N), and gsm at 12 (19200 E).
 class tst_BusScanner : public QObject
 {
     Q_OBJECT
 
-    VirtualSerialPair m_pair;
-    DeviceSimulator m_device;
+    QTemporaryDir m_dir;
+    VirtualBus m_bus;
+    DeviceSimulator m_devices[4];
+    DeviceSimulator &m_device = m_devices[0];
     BusScanner m_scanner;
+
+    int heard() const
+    {
+        int requests = 0;
+        for (const DeviceSimulator &device : m_devices)
+            requests += int(device.requests().size());
+        return requests;
+    }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_pair.open(), qPrintable(m_pair.errorString()));
-        m_device.setIdentity(4, 1, 3);
-        QVERIFY2(m_device.start(m_pair.devicePath(), 5), qPrintable(m_device.errorString()));
-        m_scanner.setPort(m_pair.clientPath());
-        m_scanner.setSettings({{9600, 'N'}});
+        struct Setup
+        {
+            quint16 signature;
+            int node;
+            int baudRate;
+            QSerialPort::Parity parity;
+        };
+        const Setup setups[] = {{4, 1, 9600, QSerialPort::NoParity},
+                                {9, 5, 9600, QSerialPort::NoParity},
+                                {2, 7, 9600, QSerialPort::NoParity},
+                                {5, 12, 19200, QSerialPort::EvenParity}};
+        QVERIFY2(m_bus.open(m_dir.path()), qPrintable(m_bus.errorString()));
+        for (int i = 0; i < 4; ++i) {
+            m_devices[i].setIdentity(setups[i].signature, 1, quint16(setups[i].node));
+            const QString port =
+                m_bus.addDevice(setups[i].node, setups[i].baudRate, setups[i].parity);
+            QVERIFY2(m_devices[i].start(port, setups[i].node, setups[i].baudRate,
+                                        setups[i].parity),
+                     qPrintable(m_devices[i].errorString()));
+        }
+        m_devices[2].setAddressFilter([](auto, int, int) { return false; });
+        m_scanner.setPort(m_bus.clientPath());
     }
     void init()
     {
         m_device.clearFault();
-        m_device.setAddressFilter({});
-        m_device.clearRequests();
+        m_bus.setNoiseFromMismatched(false);
+        for (DeviceSimulator &device : m_devices)
+            device.clearRequests();
+        m_scanner.setSettings({{9600, 'N'}});
+        m_scanner.setStopAtFirst(false);
     }
 
     void scan_data()
     {
         QTest::addColumn<QList<int>>("nodes");
-        QTest::addColumn<int>("fault"); // a DeviceSimulator::Fault for every request, or -1
-        QTest::addColumn<bool>("refuseAll"); // every address answered with exception 02
+        QTest::addColumn<QString>("settings"); // "baud parity" pairs, "fault", "noise"
         QTest::addColumn<QStringList>("found");
-        QTest::addColumn<int>("noise");
-        QTest::addColumn<int>("requests"); // that reached the device
-        QTest::newRow("one device among eight") << range(1, 8) << -1 << false
-                                                << QStringList{"5 9600 N 4 1.3"} << 0 << 2;
-        QTest::newRow("silent range") << range(10, 14) << -1 << false << QStringList() << 0 << 0;
-        QTest::newRow("exception only") << QList<int>{4, 5} << -1 << true
-                                        << QStringList{"5 9600 N refused"} << 0 << 1;
-        QTest::newRow("bad checksum is noise") << QList<int>{5} << int(Fault::BadCrc) << false
-                                               << QStringList() << 1 << 1;
-        QTest::newRow("short reply is noise") << QList<int>{5} << int(Fault::LongReply) << false
-                                              << QStringList() << 1 << 1;
-        QTest::newRow("unreadable version") << QList<int>{5} << int(Fault::Exception) << false
-                                            << QStringList{"5 9600 N refused"} << 0 << 1;
+        QTest::addColumn<QList<int>>("noise"); // per setting
+        QTest::addColumn<int>("heard"); // requests the devices received
+        const QStringList atFirst{"1 9600 N 4 1.1", "5 9600 N 9 1.5", "7 9600 N refused"};
+        QTest::newRow("one setting: the devices at it, nothing else")
+            << range(1, 14) << "9600 N" << atFirst << QList<int>{0} << 5;
+        QTest::newRow("two settings")
+            << range(1, 14) << "9600 N,19200 E" << atFirst + QStringList{"12 19200 E 5 1.12"}
+            << QList<int>{0, 0} << 7;
+        QTest::newRow("silent range") << range(20, 24) << "9600 N" << QStringList()
+                                      << QList<int>{0} << 0;
+        QTest::newRow("stop at the first") << range(1, 14) << "9600 N,first"
+                                           << QStringList{"1 9600 N 4 1.1"} << QList<int>{0} << 2;
+        QTest::newRow("noise from a device at another setting")
+            << QList<int>{12} << "9600 N,noise" << QStringList() << QList<int>{1} << 0;
+        QTest::newRow("bad checksum is noise") << QList<int>{1, 5} << "9600 N,fault BadCrc"
+                                               << QStringList{"5 9600 N 9 1.5"}
+                                               << QList<int>{1} << 3;
+        QTest::newRow("long reply is noise") << QList<int>{1} << "9600 N,fault LongReply"
+                                             << QStringList() << QList<int>{1} << 1;
     }
     void scan()
     {
         QFETCH(QList<int>, nodes);
-        QFETCH(int, fault);
-        QFETCH(bool, refuseAll);
-        if (fault >= 0)
-            m_device.setFault(Fault(fault), 4);
-        if (refuseAll)
-            m_device.setAddressFilter([](auto, int, int) { return false; });
-        QSignalSpy found(&m_scanner, &BusScanner::deviceFound);
-        QSignalSpy settings(&m_scanner, &BusScanner::settingFinished);
-        QSignalSpy progress(&m_scanner, &BusScanner::progress);
+        QFETCH(QString, settings);
+        QList<Setting> chosen;
+        for (const QString &word : settings.split(',')) {
+            if (word == "first") {
+                m_scanner.setStopAtFirst(true);
+            } else if (word == "noise") {
+                m_bus.setNoiseFromMismatched(true);
+            } else if (word.startsWith("fault ")) {
+                m_device.setFault(Fault(QMetaEnum::fromType<Fault>().keyToValue(
+                                      qPrintable(word.mid(6)))),
+                                  4);
+            } else {
+                chosen << Setting{word.section(' ', 0, 0).toInt(), word.at(word.size() - 1)
+                                                                       .toLatin1()};
+            }
+        }
+        if (settings.contains("noise") || settings.contains("BadCrc"))
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("CRC")));
+        m_scanner.setSettings(chosen);
         m_scanner.setNodes(nodes);
+        QSignalSpy found(&m_scanner, &BusScanner::deviceFound);
+        QSignalSpy finished(&m_scanner, &BusScanner::settingFinished);
+        QSignalSpy progress(&m_scanner, &BusScanner::progress);
         QCOMPARE(m_scanner.run(), BusScanner::Result::Finished);
+
         QTEST(described(m_scanner.devices()), "found");
         QCOMPARE(found.size(), m_scanner.devices().size());
-        QCOMPARE(settings.size(), 1);
-        QTEST(settings.at(0).at(1).toInt(), "noise");
-        QCOMPARE(progress.size(), nodes.size());
-        QCOMPARE(progress.constLast().at(0).toInt(), int(nodes.size()));
-        QTEST(int(m_device.requests().size()), "requests");
-        if (!m_scanner.devices().isEmpty())
-            QVERIFY(m_scanner.devices().at(0).replyMs < 1000);
+        QList<int> noise;
+        for (const QList<QVariant> &setting : std::as_const(finished))
+            noise << setting.at(1).toInt();
+        QTEST(noise, "noise");
+        QCOMPARE(progress.constLast().at(0).toInt(), int(progress.size()));
+        QTEST(heard(), "heard");
+        for (const BusScanner::Device &device : m_scanner.devices())
+            QVERIFY(device.replyMs < 500);
     }
 
     // Cancel ends the scan within the probe that waits, whatever the node range left.
     void cancelDuringProbe()
     {
-        m_scanner.setNodes(range(5, 247));
+        m_scanner.setNodes(range(1, 247));
         m_scanner.setAllowanceMs(BusScanner::MaxAllowanceMs);
         m_device.setFault(Fault::NoReply);
         connect(&m_device, &DeviceSimulator::requestReceived, &m_scanner,
@@ -118,7 +171,7 @@ private slots:
         clock.start();
         QCOMPARE(m_scanner.run(), BusScanner::Result::Cancelled);
         QVERIFY2(clock.elapsed() < 900, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(m_device.requests().size(), 1);
+        QCOMPARE(heard(), 1);
         disconnect(&m_device, nullptr, &m_scanner, nullptr);
         m_scanner.setAllowanceMs(BusScanner::DefaultAllowanceMs);
     }
@@ -127,12 +180,12 @@ private slots:
     void portInUse()
     {
         ModbusClient client;
-        QVERIFY(client.connect(m_pair.clientPath(), 9600, 'N', 8, 1, 5));
+        QVERIFY(client.connect(m_bus.clientPath(), 9600, 'N', 8, 1, 5));
         m_scanner.setNodes({5});
         QCOMPARE(m_scanner.run(), BusScanner::Result::PortFailed);
-        QVERIFY2(m_scanner.errorString().contains(m_pair.clientPath()),
+        QVERIFY2(m_scanner.errorString().contains(m_bus.clientPath()),
                  qPrintable(m_scanner.errorString()));
-        QCOMPARE(m_device.requests().size(), 0);
+        QCOMPARE(heard(), 0);
     }
 
     void order_data()
