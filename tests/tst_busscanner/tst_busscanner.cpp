@@ -1,12 +1,17 @@
+#include "BusScanDialog.h"
 #include "BusScanner.h"
 #include "DeviceSimulator.h"
+#include "MainWindow.h"
 #include "ModbusClient.h"
+#include "PluginManager.h"
+#include "TestApplication.h"
 #include "VirtualBus.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 using Fault = DeviceSimulator::Fault;
 using Setting = BusScanner::Setting;
@@ -61,6 +66,7 @@ class tst_BusScanner : public QObject
 private slots:
     void initTestCase()
     {
+        prepareTestApplication();
         struct Setup
         {
             quint16 signature;
@@ -188,6 +194,34 @@ private slots:
         QCOMPARE(heard(), 0);
     }
 
+    // Tools > Scan Bus... through to a connection from a row of the results.
+    void dialogConnects()
+    {
+        PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
+        MainWindow window;
+        window.show();
+        window.findChild<QComboBox *>("portCombo")->setEditText(m_bus.clientPath());
+        window.findChild<QSpinBox *>("nodeSpin")->setValue(9);
+        QStringList rows;
+        QTimer::singleShot(0, this, [&rows] {
+            auto *dialog = qobject_cast<BusScanDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            const auto closeAnyway = qScopeGuard([dialog] { dialog->close(); });
+            dialog->findChild<QSpinBox *>("lastNodeSpin")->setValue(6);
+            dialog->findChild<QPushButton *>("startScanButton")->click(); // returns when done
+            auto *table = dialog->findChild<QTableWidget *>("resultsTable");
+            for (int row = 0; row < table->rowCount(); ++row)
+                rows << table->item(row, 0)->text() + ' ' + table->item(row, 4)->text();
+            table->selectRow(1);
+            emit table->cellDoubleClicked(1, 0);
+        });
+        window.findChild<QAction *>("scanBusAction")->trigger();
+        QCOMPARE(rows, (QStringList{"1 outputModuleDO8", "5 indicator4"}));
+        QCOMPARE(window.findChild<QSpinBox *>("nodeSpin")->value(), 5);
+        QCOMPARE(window.findChild<QLabel *>("deviceLabel")->text(), "indicator4");
+        QVERIFY(window.findChild<ModbusClient *>()->isConnected());
+    }
+
     void order_data()
     {
         QTest::addColumn<QString>("chosen"); // "baud parity" pairs
@@ -233,5 +267,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_BusScanner)
+QTEST_MAIN(tst_BusScanner)
 #include "tst_busscanner.moc"
