@@ -135,7 +135,7 @@ bool VirtualBus::openEnd(End *end, QString *slavePath)
     ::fcntl(end->fd, F_SETFL, ::fcntl(end->fd, F_GETFL) | O_NONBLOCK);
     ::fcntl(end->fd, F_SETFD, FD_CLOEXEC);
     end->slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios settings {};
+    termios settings{};
     if (end->slaveFd < 0 || ::tcgetattr(end->slaveFd, &settings) != 0) {
         const QString reason = QString::fromLocal8Bit(std::strerror(errno));
         closeEnd(end);
@@ -176,7 +176,7 @@ void VirtualBus::presetMasterParity()
         even = even || device.parity == QSerialPort::EvenParity;
     }
     m_markedParity = odd && !even ? QSerialPort::OddParity : QSerialPort::EvenParity;
-    termios settings {};
+    termios settings{};
     if (::tcgetattr(m_master.slaveFd, &settings) != 0)
         return;
     if (m_markedParity == QSerialPort::EvenParity)
@@ -188,13 +188,13 @@ void VirtualBus::presetMasterParity()
 
 bool VirtualBus::hearsMaster(const End &device) const
 {
-    termios settings {};
+    termios settings{};
     if (::tcgetattr(m_master.fd, &settings) != 0 || (settings.c_cflag & CSTOPB))
         return false;
     const bool presetFlag = m_markedParity == QSerialPort::EvenParity;
     const bool masterMarked = bool(settings.c_cflag & PARODD) != presetFlag;
     return baudRateOf(::cfgetospeed(&settings)) == device.baudRate
-           && masterMarked == (device.parity == m_markedParity);
+        && masterMarked == (device.parity == m_markedParity);
 }
 
 void VirtualBus::fromMaster()

@@ -49,7 +49,7 @@ signals:
 private:
     struct End
     {
-        int fd = -1;      // the master side, held by the bus
+        int fd = -1; // the master side, held by the bus
         int slaveFd = -1; // kept open so that the master side never reads end-of-file
         QSocketNotifier *notifier = nullptr;
         int node = 0;

@@ -24,9 +24,9 @@
 #include <csignal>
 #include <functional>
 #include <memory>
-#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -182,8 +182,7 @@ bool startDevice(Device &device, quint16 signature, const QString &statePath,
             out << "Using the serial settings stored in the state file (not " << givenBy << ")."
                 << Qt::endl;
         } else {
-            out << "No settings stored yet: the device starts with " << givenBy << "."
-                << Qt::endl;
+            out << "No settings stored yet: the device starts with " << givenBy << "." << Qt::endl;
             if (!model->setSerialSettings(device.line)) {
                 err << "Note: the device cannot store " << device.line.baudRate
                     << " baud; its baud-rate register keeps its initial value." << Qt::endl;
@@ -216,9 +215,8 @@ void printRequests(const Device &device, const QString &prefix, QTextStream &out
 {
     QObject::connect(device.simulator.get(), &DeviceSimulator::requestReceived,
                      device.simulator.get(), [&out, prefix](const SimulatedRequest &request) {
-                         out << prefix << "request: function " << request.function
-                             << ", address " << request.address << ", count " << request.count
-                             << Qt::endl;
+                         out << prefix << "request: function " << request.function << ", address "
+                             << request.address << ", count " << request.count << Qt::endl;
                      });
 }
 
@@ -275,8 +273,8 @@ bool parseBus(const QString &text, QList<BusEntry> *entries, QString *error)
 }
 
 // --bus: the devices share one virtual line, each at its own node and line setting.
-int runBus(QCoreApplication &app, const QCommandLineParser &parser,
-           const QList<BusEntry> &entries, QTextStream &out, QTextStream &err)
+int runBus(QCoreApplication &app, const QCommandLineParser &parser, const QList<BusEntry> &entries,
+           QTextStream &out, QTextStream &err)
 {
     const QString dir = parser.value(QStringLiteral("virtual"));
     VirtualBus bus;
@@ -386,9 +384,9 @@ int main(int argc, char *argv[])
                        " application data folder). Settings found there override --node,"
                        " --baud and --parity."),
         QStringLiteral("file"));
-    parser.addOptions({deviceOption, portOption, virtualOption, busOption, noiseOption,
-                       nodeOption, baudOption, parityOption, versionOption, timingOption,
-                       presetOption, stateOption});
+    parser.addOptions({deviceOption, portOption, virtualOption, busOption, noiseOption, nodeOption,
+                       baudOption, parityOption, versionOption, timingOption, presetOption,
+                       stateOption});
     BootloaderConsole::addOptions(parser);
     parser.process(app);
     if (BootloaderConsole::makesImage(parser))
