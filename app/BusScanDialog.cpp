@@ -115,6 +115,9 @@ BusScanDialog::BusScanDialog(const QString &port, const BusScanner::Setting &cur
     m_reprobeCheck = new QCheckBox(tr("Ask silent nodes once more at the end, with a longer "
                                       "allowance"));
     form->addRow(QString(), m_reprobeCheck);
+    m_firstOnlyCheck = new QCheckBox(tr("Stop at the first device found"));
+    m_firstOnlyCheck->setObjectName(QStringLiteral("firstOnlyCheck"));
+    form->addRow(QString(), m_firstOnlyCheck);
     layout->addWidget(what);
 
     auto *run = new QHBoxLayout;
@@ -241,6 +244,7 @@ void BusScanDialog::onStart()
     m_scanner.setSettings(settings);
     m_scanner.setAllowanceMs(m_allowanceSpin->value());
     m_scanner.setReprobeSilent(m_reprobeCheck->isChecked());
+    m_scanner.setStopAtFirst(m_firstOnlyCheck->isChecked());
     log(tr("Scanning nodes %1 to %2 at %n line setting(s)...", nullptr, int(settings.size()))
             .arg(m_firstNode->value())
             .arg(m_lastNode->value()));

@@ -64,6 +64,7 @@ private:
     std::array<QCheckBox *, 3> m_parityChecks{}; // N, E, O
     QSpinBox *m_allowanceSpin = nullptr;
     QCheckBox *m_reprobeCheck = nullptr;
+    QCheckBox *m_firstOnlyCheck = nullptr;
     QPushButton *m_startButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
     QPushButton *m_connectButton = nullptr;
