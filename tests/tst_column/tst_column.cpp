@@ -157,24 +157,6 @@ private slots:
         QCOMPARE(device()->coil(0), slave);
     }
 
-    // The header texts are taken once per program run: a later translation leaves them.
-    void rangeHeadersTranslatedOnce()
-    {
-        struct Marking : QTranslator {
-            bool isEmpty() const override { return false; }
-            QString translate(const char *, const char *text, const char *, int) const override
-            { return QLatin1Char('~') + QLatin1String(text); }
-        } marking;
-        QCoreApplication::installTranslator(&marking);
-        createEditor();
-        QCoreApplication::removeTranslator(&marking);
-        QStringList texts;
-        for (const QLabel *label : m_editor->findChildren<QLabel *>())
-            texts << label->text();
-        QVERIFY(texts.contains("~Hide previous"));
-        QVERIFY(texts.contains("Red Begin") && texts.contains("Blue"));
-    }
-
     // As a user: connect, Read All, Save to Flash; the device keeps what was saved.
     void throughMainWindow()
     {
