@@ -104,19 +104,16 @@ private slots:
                 device()->setHoldingRegister(1 + 8 * i, registers[i]);
             device()->setInputRegister(9, registers[3]);
             setRegisters(24, {registers[4], 5, 4, 1}); // rate, address, baud index, parity
-            m_plugin->readFromDevice();
-            QCOMPARE(m_bench.requests(), (L{"3@0x29", "4@0x16"})); // and no write
+            QCOMPARE(sentByRead(), (L{"3@0x29", "4@0x16"})); // and no write
         }
         const bool red = label("valueLabel2")->styleSheet().contains("#cc0000");
         QTEST(shown("typeCombo2 rampSpin2") + '|' + channel("2") + (red ? "|red|" : "|blue|")
                   + shown("spsCombo"), "shown");
         QCOMPARE(shown("deviceAddressSpin deviceBaudCombo"), read ? "5|38400" : "1|9600");
-        m_bench.clearRequests();
-        m_plugin->writeToDevice();
-        const L written = m_bench.requests().value(0).mid(5).split(',');
-        QCOMPARE(written.value(1), QString::number(registers.value(0))); // the type as read
+        const L block = sentByWrite().value(0).mid(5).split(',');
+        QCOMPARE(block.value(1), QString::number(registers.value(0))); // the type as read
         if (!read) // the factory block
-            QCOMPARE(written, (L(8, "0") + L(8, "500") + L(8, "10") + L{"8", "1", "2", "0"}));
+            QCOMPARE(block, (L(8, "0") + L(8, "500") + L(8, "10") + L{"8", "1", "2", "0"}));
     }
 
     // As a user: connect, Read All, watch the values move; the device falls silent and the
@@ -128,9 +125,7 @@ private slots:
         static_cast<AnalogModuleModel *>(m_bench.model())->setLive(true);
         QPointer<QWidget> editor = connectWindow();
         QVERIFY(editor);
-        m_bench.clearRequests();
-        m_bench.click("readAll");
-        QCOMPARE(m_bench.requests(), (L{"3@0x29", "4@0x16"}));
+        QCOMPARE(sentByClick("readAll"), (L{"3@0x29", "4@0x16"}));
         const auto values = [&] {
             L texts;
             for (int n = 1; n <= 7; ++n) // CH 8 is the module's spare input
@@ -169,22 +164,20 @@ private slots:
         child<QCheckBox>("autoRefreshCheck", editor)->setChecked(false);
 
         child<QComboBox>("spsCombo", editor)->setCurrentIndex(6);
-        m_bench.clearRequests();
-        m_bench.click("saveToFlash");
-        QCOMPARE(m_bench.requests(),
+        QCOMPARE(sentByClick("saveToFlash"),
                  (L{"16@0=1,1,1,3,2,2,1,0," + L(8, "500").join(',')
                         + ",10,10,10,10,100,100,10,10,475,1,2,0",
                     "6@28=768"}));
 
         child<QCheckBox>("autoRefreshCheck", editor)->setChecked(true);
-        onRequest({}, Fault::NoReply, 0, -1, [this] { m_bench.click("connect"); });
+        onRequest("NoReply 0 -1", [this] { m_bench.click("connect"); });
         QTRY_VERIFY(!client->isConnected());
         QTRY_VERIFY(!editor); // destroyed, with its timer, once its request is done
         // What the module saved is what it has after a restart.
         m_bench.closeWindow();
         QVERIFY(restart());
         QCOMPARE(device()->holdingRegister(24), quint16(475));
-        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("ai8/type5").toInt(), 2);
+        QCOMPARE(saved("ai8/type5"), 2);
     }
 };
 

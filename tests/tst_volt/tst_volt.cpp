@@ -77,15 +77,12 @@ private slots:
             device()->setInputRegister(3, registers.at(21));
             device()->setInputRegister(4, registers.at(22));
             device()->setFault(Fault(fault), 2, 1);
-            m_plugin->readFromDevice();
             // Build time and one reading come even after a failed holding read.
-            QCOMPARE(m_bench.requests(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
+            QCOMPARE(sentByRead(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
         }
         QTEST(shown("typeCombo1 deviceBaudCombo deviceParityCombo buildTimeLabel"), "shown");
         QCOMPARE(enabledMap(), read ? "11110000" "11111111" "11110000" "1111" : QString(28, '0'));
-        m_bench.clearRequests();
-        m_plugin->writeToDevice();
-        QTEST(m_bench.requests().join(' '), "written");
+        QTEST(sentByWrite().join(' '), "written");
     }
 
     void readings_data()
@@ -138,7 +135,7 @@ private slots:
 
         // The page goes away while its own reading waits.
         button->click();
-        onRequest({}, Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
+        onRequest("NoReply 0 -1", [this] { m_editor.reset(); });
         QTRY_VERIFY(!m_editor);
         QTRY_COMPARE(client()->pendingWaits(), 0);
     }
@@ -160,17 +157,15 @@ private slots:
         const QString first = shown("valueLabel1", page);
         QTRY_VERIFY(shown("valueLabel1", page) != first);
 
-        m_bench.clearRequests();
-        QVERIFY(m_bench.click("saveToFlash"));
-        QStringList requests = m_bench.requests();
+        QStringList requests = sentByClick("saveToFlash");
         requests.removeAll("4@8x8"); // the monitor goes on meanwhile
         QCOMPARE(requests,
                  (QStringList{"16@0=1,2,3,4,500,500,777,500,500,500,500,500,10,1000,10,10,8,1,2,0",
                               "6@20=768"}));
-        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("volt/ramp3").toInt(), 777);
+        QCOMPARE(saved("volt/ramp3"), 777);
 
         // The user disconnects while a reading waits for the silent device.
-        onRequest({}, Fault::NoReply, 0, -1, [this] { m_bench.click("connect"); });
+        onRequest("NoReply 0 -1", [this] { m_bench.click("connect"); });
         QTRY_VERIFY(!window->findChild<ModbusClient *>()->isConnected());
         QTRY_COMPARE(window->findChildren<QLabel *>("valueLabel1").size(), 0);
     }
