@@ -51,11 +51,9 @@ private slots:
         for (int k = 1; k <= 40; ++k)
             if (child<QLabel>(QStringLiteral("input%1").arg(k))->styleSheet().contains("#00cc00"))
                 on << QString::number(k);
-        QTEST(QStringList({on.join(','), delay(1)->cleanText(), delay(2)->cleanText(),
-                           child<QSpinBox>("deviceAddressSpin")->text(),
-                           child<QComboBox>("deviceBaudCombo")->currentText(),
-                           child<QComboBox>("deviceParityCombo")->currentText()})
-                  .join('|'), "shown");
+        QTEST(on.join(',') + '|'
+                  + shown("delay1 delay2 deviceAddressSpin deviceBaudCombo deviceParityCombo"),
+              "shown");
         QTEST(requests, "requests"); // showing the delays must not write them back
     }
 
