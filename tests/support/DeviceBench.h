@@ -13,9 +13,8 @@ class ModbusClient;
 class QWidget;
 class VirtualSerialPair;
 
-// A simulated device on a virtual null-modem pair, and the two ways a test talks to it:
-// the bench's own Modbus client, for an editor made straight from a plug-in file, or the
-// configurator's main window, as a user would.
+// A simulated device on a virtual null-modem pair, talked to through the bench's own
+// Modbus client or through the configurator's main window, as a user would.
 class DeviceBench
 {
 public:
@@ -29,32 +28,30 @@ public:
     QString errorString() const { return m_errorString; }
     QString clientPath() const;
 
-    // Powers up a fresh device of `model` (taken; nullptr: plain registers) at node 1,
-    // 9600 8N1, after stopping the one before. Its state file is `statePath` (none when
-    // empty): set it to keep what a save stores across a restart.
+    // Powers up a fresh device of `model` (nullptr: plain registers) at node 1, 9600 8N1,
+    // in place of the one before; it keeps what a save stores in `statePath`, if any.
     bool start(std::unique_ptr<DeviceModel> model, const QString &statePath = QString());
     // Powers the device down: the client's requests go unanswered.
     void stop();
     DeviceSimulator *device() const { return m_device.get(); }
     DeviceModel *model() const { return m_model.get(); }
 
-    // The bench's own client; connectClient() opens it on the pair at 9600 8N1, node 1.
+    // connectClient() opens the bench's own client at 9600 8N1, node 1.
     ModbusClient *client() const { return m_client.get(); }
     bool connectClient();
 
-    // The requests the device received since the last clearRequests(): "3@100x6" for a
-    // read of six registers from 100, "16@100=1,3" for a write (coils as 0 and 1).
+    // The requests received since clearRequests(): "3@100x6" reads six registers from 100,
+    // "16@100=1,3" writes two (coils as 0 and 1).
     QStringList requests() const;
     void clearRequests();
 
-    // A new main window, shown, with the pair's port in its port box and its message
-    // boxes answered Yes; the window before it is closed first.
+    // A new main window in place of the one before, on the pair's port, its message boxes
+    // answered Yes.
     MainWindow *openWindow();
     MainWindow *window() const { return m_window.get(); }
     MessageBoxAnswerer *answerer() const { return m_answerer.get(); }
-    // Clicks the window's push button named `name` + "Button" ("connect", "readAll",
-    // "saveToFlash"); false when there is none. The click returns when the window is
-    // done with it.
+    // Clicks the window's button `name` + "Button" ("connect", "readAll", "saveToFlash");
+    // false when there is none. It returns when the window is done with the click.
     bool click(const QString &name);
     // The device page the window shows; nullptr without a session.
     QWidget *editor() const;

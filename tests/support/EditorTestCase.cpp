@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMetaEnum>
 #include <QPluginLoader>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -19,22 +20,7 @@ void EditorTestCase::setRegisters(int start, const QList<quint16> &values)
         device()->setHoldingRegister(start + i, values.at(i));
 }
 
-void EditorTestCase::onRequest(const QString &request, Fault fault, int parameter, int times,
-                               const std::function<void()> &then)
-{
-    connect(device(), &DeviceSimulator::requestReceived, this,
-            [=, armed = false](const SimulatedRequest &r) mutable {
-                const QString seen = QStringLiteral("%1@%2").arg(r.function).arg(r.address);
-                if (armed || !(request.isEmpty() || seen == request))
-                    return;
-                armed = true;
-                device()->setFault(fault, parameter, times);
-                if (then)
-                    QTimer::singleShot(0, this, then);
-            });
-}
-
-void EditorTestCase::onRequest(const QString &fault)
+void EditorTestCase::onRequest(const QString &fault, const std::function<void()> &then)
 {
     QStringList f = fault.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString request = f.value(0).contains(QLatin1Char('@')) ? f.takeFirst() : QString();
@@ -42,8 +28,42 @@ void EditorTestCase::onRequest(const QString &fault)
         return;
     const int kind = QMetaEnum::fromType<Fault>().keyToValue(qPrintable(f[0]));
     QVERIFY2(kind >= 0, qPrintable(fault));
-    onRequest(request, Fault(kind), f.value(1, QStringLiteral("4")).toInt(),
-              f.value(2, QStringLiteral("1")).toInt());
+    connect(device(), &DeviceSimulator::requestReceived, this,
+            [=, armed = false](const SimulatedRequest &r) mutable {
+                const QString seen = QStringLiteral("%1@%2").arg(r.function).arg(r.address);
+                if (armed || !(request.isEmpty() || seen == request))
+                    return;
+                armed = true;
+                device()->setFault(Fault(kind), f.value(1, QStringLiteral("4")).toInt(),
+                                   f.value(2, QStringLiteral("1")).toInt());
+                if (then)
+                    QTimer::singleShot(0, this, then);
+            });
+}
+
+QStringList EditorTestCase::sentByRead()
+{
+    m_bench.clearRequests();
+    m_plugin->readFromDevice();
+    return m_bench.requests();
+}
+
+QStringList EditorTestCase::sentByWrite()
+{
+    m_bench.clearRequests();
+    m_plugin->writeToDevice();
+    return m_bench.requests();
+}
+
+QStringList EditorTestCase::sentByClick(const QString &name)
+{
+    m_bench.clearRequests();
+    return m_bench.click(name) ? m_bench.requests() : QStringList{QStringLiteral("no ") + name};
+}
+
+int EditorTestCase::saved(const QString &key) const
+{
+    return QSettings(statePath(), QSettings::IniFormat).value(key).toInt();
 }
 
 QString EditorTestCase::shown(const QString &names, const QWidget *in) const

@@ -13,9 +13,8 @@
 #include <functional>
 #include <memory>
 
-// The base of the device editor tests: the plug-in file the build produced, a simulated
-// device on the bench, and an editor on the bench's client. Each test function starts
-// with the device just powered up with its factory settings and a new editor.
+// The base of the device editor tests: each test function starts with a device just
+// powered up with its factory settings and a new editor from the plug-in file.
 class EditorTestCase : public QObject
 {
     Q_OBJECT
@@ -26,8 +25,8 @@ public:
     using Fault = DeviceSimulator::Fault;
 
 protected:
-    // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device;
-    // `setup`, when given, acts on the powered device that each test function starts with.
+    // `pluginFile` as the build names it ("devplugin_do8"); `model` makes each new device,
+    // `setup` acts on the one each test function starts with.
     EditorTestCase(const QString &pluginFile, ModelFactory model, ModelSetup setup = {})
         : m_pluginFile(pluginFile), m_model(std::move(model)), m_setup(std::move(setup))
     {
@@ -35,22 +34,21 @@ protected:
 
     DeviceSimulator *device() const { return m_bench.device(); }
     ModbusClient *client() const { return m_bench.client(); }
-    // A file in the test's own temporary folder.
+    // A file in the test's temporary folder; statePath() keeps what the device saves.
     QString filePath(const QString &name) const { return m_stateDir.filePath(name); }
-    // Where the device keeps what a save stores; it starts each test function empty.
     QString statePath() const { return filePath(m_pluginFile + QStringLiteral(".ini")); }
-    // The device powered down and up again: it comes back with what it saved, as a new
-    // device does (`setup` is for init() alone).
+    // The value the device saved under `key`.
+    int saved(const QString &key) const;
+    // The device powered down and up again, with what it saved (`setup` is for init()).
     bool restart() { return m_bench.start(m_model(), statePath()); }
     void setRegisters(int start, const QList<quint16> &values);
-    // The first request "function@address" (any, when empty) that the device receives
-    // from now on meets `fault` (`parameter` and `times` as setFault() takes them), and
-    // `then` runs from the event loop while it waits.
-    void onRequest(const QString &request, Fault fault, int parameter = 0,
-                   int times = 1, const std::function<void()> &then = {});
-    // The same from a table's text "[function@address] Kind [parameter [times]]" (code 4
-    // for an exception, once); nothing when empty.
-    void onRequest(const QString &fault);
+    // The next request "function@address" (any, when left out) meets the fault "Kind
+    // [parameter [times]]" (exception code 4, once), and `then` runs while it waits.
+    void onRequest(const QString &fault, const std::function<void()> &then = {});
+    // The requests of the plug-in's read, its write, or DeviceBench::click(name).
+    QStringList sentByRead();
+    QStringList sentByWrite();
+    QStringList sentByClick(const QString &name);
     // Replaces the editor with a new one, which the plug-in then serves.
     void createEditor() { m_editor.reset(newEditor()); }
     // The control `name` of `in`, or of the editor.
@@ -59,16 +57,14 @@ protected:
     {
         return findControl<T>(in ? in : m_editor.get(), name);
     }
-    // What the controls `names` (separated by blanks) of `in`, or of the editor, show,
-    // joined by '|': a box's current text, a spin box's value, 1 or 0 for a button checked
-    // or not, any other control's text.
+    // What the controls `names` (blank-separated) show, '|'-joined: a box's text, a spin
+    // box's value, 1 or 0 for a button checked or not, else the text.
     QString shown(const QString &names, const QWidget *in = nullptr) const;
     // 1 or 0 for each of the controls `names` enabled or not.
     QString enabled(const QString &names, const QWidget *in = nullptr) const;
     // "prefix1 prefix2 ... prefixN", for shown() and enabled().
     static QString numbered(const QString &prefix, int count);
-    // Leaves the device to a new main window, which connects to it as a user would;
-    // returns the window's device page.
+    // A new main window connected to the device; returns its device page.
     QWidget *connectWindow();
 
     DeviceBench m_bench;

@@ -1,7 +1,6 @@
 #include "EditorTestCase.h"
 #include "GsmModemModel.h"
 #include "GsmModemWidget.h"
-#include "I18n.h"
 #include "MessageBoxAnswerer.h"
 #include "ModbusClient.h"
 
@@ -261,16 +260,8 @@ private slots:
 
     // As a user would, with the plug-in file the build produced: connect, read, edit in
     // Cyrillic, save, restart the device, read back.
-    void session_data()
-    {
-        QTest::addColumn<Lang>("language");
-        QTest::newRow("English") << Lang::English;
-        QTest::newRow("Russian") << Lang::Russian;
-    }
     void session()
     {
-        QFETCH(Lang, language);
-        I18n::instance()->setLanguage(language);
         QVERIFY(connectWindow());
         const QString edited = u"Ёлка №7: Їжак і ґудзик, ЭЮЯ эюя"_qs;
         message(7, m_bench.editor())->setText(edited);
@@ -282,8 +273,6 @@ private slots:
         QCOMPARE(message(7, m_bench.editor())->text(), edited);
         // Read on connect and saved with the rest: a message left alone is still there.
         QCOMPARE(message(3, m_bench.editor())->text(), u"Ёмкость №3: уровень ниже нормы"_qs);
-        m_bench.closeWindow();
-        I18n::instance()->setLanguage(Lang::English);
     }
 };
 

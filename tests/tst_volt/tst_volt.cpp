@@ -38,15 +38,6 @@ private:
     }
 
 private slots:
-    // What a never-read editor writes; register 20 takes only the save command.
-    void freshEditor()
-    {
-        QCOMPARE(enabledMap(), QString(28, '0'));
-        m_plugin->writeToDevice();
-        QCOMPARE(m_bench.requests(),
-                 QStringList("16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0"));
-    }
-
     void readAndWrite_data()
     {
         QTest::addColumn<Words>("registers"); // holding 0 to 20, then input 3 and 4
@@ -58,6 +49,10 @@ private slots:
                        10, 1000, 1, 65535, 860, 5, 3, 1, 768, 0x6553, 0xF100};
         const QString local = "2023-11-15 03:43:20";
         const int none = int(Fault::None);
+        // A never-read editor: register 20 takes only the save command.
+        const QString factory =
+            "16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
+        QTest::newRow("fresh editor") << Words{} << none << "Disabled|9600|None|---" << factory;
         QTest::newRow("in range") << in << none << "Pt100 0.00385|19200|Even|" + local
             << "16@0=1,2,4,3,100,101,102,103,104,105,106,107,10,1000,1,65535,860,5,3,1";
         // Type and rate boxes without the value keep theirs, spin boxes clamp; the serial
@@ -70,25 +65,24 @@ private slots:
         for (auto [row, fault] : {std::pair{"short reply", Fault::ShortReply},
                                   {"exception", Fault::Exception}})
             QTest::newRow(row) << in << int(fault) << "Disabled|9600|None|" + local
-                << "16@0=0,0,0,0,500,500,500,500,500,500,500,500,10,10,10,10,8,1,2,0";
+                << factory;
     }
     void readAndWrite()
     {
         QFETCH(Words, registers);
         QFETCH(int, fault);
-        for (int i = 0; i <= 20; ++i)
-            device()->setHoldingRegister(i, registers.at(i));
-        device()->setInputRegister(3, registers.at(21));
-        device()->setInputRegister(4, registers.at(22));
-        device()->setFault(Fault(fault), 2, 1);
-        m_plugin->readFromDevice();
-        // Build time and one reading come even after a failed holding read.
-        QCOMPARE(m_bench.requests(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
+        const bool read = !registers.isEmpty();
+        if (read) {
+            setRegisters(0, registers.mid(0, 21));
+            device()->setInputRegister(3, registers.at(21));
+            device()->setInputRegister(4, registers.at(22));
+            device()->setFault(Fault(fault), 2, 1);
+            // Build time and one reading come even after a failed holding read.
+            QCOMPARE(sentByRead(), (QStringList{"3@0x21", "4@0x16", "4@8x8"}));
+        }
         QTEST(shown("typeCombo1 deviceBaudCombo deviceParityCombo buildTimeLabel"), "shown");
-        QCOMPARE(enabledMap(), "11110000" "11111111" "11110000" "1111");
-        m_bench.clearRequests();
-        m_plugin->writeToDevice();
-        QTEST(m_bench.requests().join(' '), "written");
+        QCOMPARE(enabledMap(), read ? "11110000" "11111111" "11110000" "1111" : QString(28, '0'));
+        QTEST(sentByWrite().join(' '), "written");
     }
 
     void readings_data()
@@ -141,7 +135,7 @@ private slots:
 
         // The page goes away while its own reading waits.
         button->click();
-        onRequest({}, Fault::NoReply, 0, -1, [this] { m_editor.reset(); });
+        onRequest("NoReply 0 -1", [this] { m_editor.reset(); });
         QTRY_VERIFY(!m_editor);
         QTRY_COMPARE(client()->pendingWaits(), 0);
     }
@@ -163,27 +157,16 @@ private slots:
         const QString first = shown("valueLabel1", page);
         QTRY_VERIFY(shown("valueLabel1", page) != first);
 
-        m_bench.clearRequests();
-        QVERIFY(m_bench.click("saveToFlash"));
-        QStringList requests = m_bench.requests();
+        QStringList requests = sentByClick("saveToFlash");
         requests.removeAll("4@8x8"); // the monitor goes on meanwhile
         QCOMPARE(requests,
                  (QStringList{"16@0=1,2,3,4,500,500,777,500,500,500,500,500,10,1000,10,10,8,1,2,0",
                               "6@20=768"}));
-        QCOMPARE(QSettings(statePath(), QSettings::IniFormat).value("volt/ramp3").toInt(), 777);
+        QCOMPARE(saved("volt/ramp3"), 777);
 
         // The user disconnects while a reading waits for the silent device.
-        device()->setFault(Fault::NoReply);
-        auto *client = window->findChild<ModbusClient *>();
-        int waiting = 0;
-        connect(device(), &DeviceSimulator::requestReceived, this, [&] {
-            QTimer::singleShot(0, this, [&] {
-                if (client->isConnected() && (waiting = client->pendingWaits()))
-                    m_bench.click("connect");
-            });
-        });
-        QTRY_VERIFY(!client->isConnected());
-        QCOMPARE(waiting, 1);
+        onRequest("NoReply 0 -1", [this] { m_bench.click("connect"); });
+        QTRY_VERIFY(!window->findChild<ModbusClient *>()->isConnected());
         QTRY_COMPARE(window->findChildren<QLabel *>("valueLabel1").size(), 0);
     }
 };
