@@ -99,28 +99,6 @@ int BusScanner::probeTimeoutMs(const Setting &setting, int allowanceMs, int repl
     return qMax(10, frameMs + allowanceMs);
 }
 
-bool BusScanner::parseNodes(const QString &text, QList<int> &nodes)
-{
-    QList<int> parsed;
-    for (const QString &part : text.split(QLatin1Char(','))) {
-        const QStringList ends = part.trimmed().split(QLatin1Char('-'));
-        if (ends.size() > 2)
-            return false;
-        bool firstOk = false;
-        bool lastOk = false;
-        const int first = ends.first().trimmed().toInt(&firstOk);
-        const int last = ends.last().trimmed().toInt(&lastOk);
-        if (!firstOk || !lastOk || first < 1 || last > MaxNode || first > last)
-            return false;
-        for (int node = first; node <= last; ++node) {
-            if (!parsed.contains(node))
-                parsed.append(node);
-        }
-    }
-    nodes = parsed;
-    return true;
-}
-
 BusScanner::Result BusScanner::run()
 {
     if (m_running) {

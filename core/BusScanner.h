@@ -84,8 +84,6 @@ public:
     // How long a request at `setting` waits for a reply of `replyBytes`: the frames'
     // time on the line and `allowanceMs`.
     static int probeTimeoutMs(const Setting &setting, int allowanceMs, int replyBytes = 7);
-    // "1-10,12" to node numbers; false on anything else or a node out of 1..247.
-    static bool parseNodes(const QString &text, QList<int> &nodes);
 
     Result run();
     void cancel();

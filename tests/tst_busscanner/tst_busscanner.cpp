@@ -247,24 +247,6 @@ private slots:
             ordered << QStringLiteral("%1 %2").arg(s.baudRate).arg(QChar::fromLatin1(s.parity));
         QTEST(ordered.join(','), "ordered");
     }
-
-    void parseNodes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QList<int>>("nodes"); // empty: refused
-        QTest::newRow("ranges and singles") << "2-4, 9,3" << QList<int>{2, 3, 4, 9};
-        QTest::newRow("all") << "1-247" << range(1, 247);
-        for (const char *bad : {"0-3", "5-248", "4-2", "1-2-3", "a", "", "3,"})
-            QTest::newRow(bad) << QString::fromLatin1(bad) << QList<int>();
-    }
-    void parseNodes()
-    {
-        QFETCH(QString, text);
-        QFETCH(QList<int>, nodes);
-        QList<int> parsed{-1};
-        QCOMPARE(BusScanner::parseNodes(text, parsed), !nodes.isEmpty());
-        QCOMPARE(parsed, nodes.isEmpty() ? QList<int>{-1} : nodes);
-    }
 };
 
 QTEST_MAIN(tst_BusScanner)
