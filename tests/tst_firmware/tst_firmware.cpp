@@ -94,20 +94,19 @@ QStringList logOf(const QWidget &widget)
 {
     static const QRegularExpression stamp(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\] "));
     static const QHash<QString, QString> known{
-        {"#ff0000", "red"}, {"#008000", "green"}, {"#ffa500", "orange"}};
+        {"#ff0000", "red"}, {"#008000", "green"}, {"#ffa500", "orange"}, {"", "plain"}};
     const QTextDocument *document = findControl<QTextEdit>(&widget, "firmwareLog")->document();
     QStringList lines;
-    for (QTextBlock block = document->begin(); !document->isEmpty() && block.isValid();
-         block = block.next()) {
+    for (QTextBlock b = document->begin(); !document->isEmpty() && b.isValid(); b = b.next()) {
         QStringList colours;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextCharFormat format = it.fragment().charFormat();
-            const QString colour = format.foreground().color().name();
-            colours << (format.hasProperty(QTextFormat::ForegroundBrush)
-                            ? known.value(colour, colour) : QStringLiteral("plain"));
+            const QString colour = format.hasProperty(QTextFormat::ForegroundBrush)
+                                       ? format.foreground().color().name() : QString();
+            colours << known.value(colour, colour);
         }
         colours.removeDuplicates();
-        const QString text = block.text();
+        const QString text = b.text();
         lines << colours.join('+') + ": "
                      + (stamp.match(text).hasMatch() ? text.mid(11) : "(no stamp) " + text);
     }
@@ -129,22 +128,18 @@ QStringList filled(QStringList lines, const QString &file, const QString &port, 
 int clickAndChoose(const QWidget &widget, const char *name, const QString &path,
                    const std::function<void()> &chosen = {})
 {
-    int shown = 0;
-    int polls = 0;
+    int shown = 0, polls = 0;
     QPointer<QFileDialog> answered;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog || (dialog == answered && ++polls < 100))
             return;
-        if (dialog == answered || path.isEmpty()) { // one that ignored the answer: no hang
-            shown += dialog != answered;
-            dialog->reject();
-            return;
-        }
+        shown += dialog != answered;
+        if (dialog == answered || path.isEmpty()) // one that ignored the answer: no hang
+            return dialog->reject();
         answered = dialog;
         polls = 0;
-        ++shown;
         if (chosen)
             QObject::connect(dialog, &QFileDialog::fileSelected, dialog, chosen);
         // The dialog may change its name field when a folder listing arrives; the full
@@ -262,14 +257,6 @@ private slots:
             << QByteArray("\xBA\x56\xE5\x09")
             << QStringLiteral("red: [ОШИБКА] НЕСОВПАДЕНИЕ КОНТРОЛЬНОЙ СУММЫ! "
                               "ВЫЧИСЛЕНО: 0000ABCD, СОХРАНЕНО: 1234ABCD");
-        QTest::newRow("second record unparsable")
-            << record + "#CRC32:{crc}\n#CRC32:XYZ\n" << bytes << NotFound;
-        QTest::newRow("length beyond the line skipped, wrong record checksum taken")
-            << QByteArray(":0500000001020304F2\n:040000000102030400\n#CRC32:{crc}\n") << bytes
-            << Verified;
-        QTest::newRow("types 01 and 04 ignored, data after the end-of-file record counted")
-            << ":020000040800F2\n" + record + ":00000001FF\n:02001000AABB99\n#CRC32:{crc}\n"
-            << bytes + "\xAA\xBB" << Verified;
         // Whole, the first record would be long enough for its 128 bytes.
         QTest::newRow("record split by the 255-byte line read")
             << ":80000000" + QByteArray(256, 'A') + "00\n" + record + "#CRC32:{crc}\n" << bytes
@@ -295,22 +282,6 @@ private slots:
         QCOMPARE(file.readAll(), contents);
     }
 
-    void logLinesAndPortName()
-    {
-        TestWidget widget;
-        widget.fwLog(QStringLiteral("Can't open /tmp/<b>x</b>  &\t%1%2"), QStringLiteral("red"));
-        widget.fwLog(QStringLiteral("File selected: /tmp/<i>a</i>&amp;.enc"), QString());
-        QCOMPARE(logOf(widget), (QStringList{"red: Can't open /tmp/<b>x</b>  &\t%1%2",
-                                             "plain: File selected: /tmp/<i>a</i>&amp;.enc"}));
-        // The port is the chosen entry's device path, not its name, or the typed path.
-        auto *combo = findControl<QComboBox>(&widget, "portCombo");
-        combo->clear();
-        combo->addItem(QStringLiteral("ttyS7"), QStringLiteral("/dev/ttyS7"));
-        QCOMPARE(widget.fwPortName(), QStringLiteral("/dev/ttyS7"));
-        combo->setEditText(QStringLiteral("/tmp/sim/configurator")); // typed over the entry
-        QCOMPARE(widget.fwPortName(), QStringLiteral("/tmp/sim/configurator"));
-    }
-
     void fileSelection()
     {
         const QString good = writeFile(QStringLiteral("a.enc"), QByteArray(2048, '#'));
@@ -333,35 +304,13 @@ private slots:
         QCOMPARE(logOf(widget).size(), 1);
     }
 
-    void registerOps()
+    void attempts()
     {
         TestWidget widget;
-        unsigned short values[5] = {7, 8, 9, 0xAAAA, 0xAAAA};
-        // Without a link every call fails and nothing changes.
-        QCOMPARE((QList<int>{widget.fwReadInputRegs(values, 0, 3, 16, 150),
-                             widget.fwReadHoldingRegs(values, 102, 1, 16, 150),
-                             widget.fwWriteMultipleRegs(values, 0, 3, 16, 100),
-                             widget.fwWriteSingleReg(2, 102, 16, 100), values[0]}),
-                 (QList<int>{3, 3, 3, 3, 7}));
-
         QVERIFY(widget.fwOpenLink(m_pair.clientPath()));
         const auto *modbus = widget.findChild<QModbusRtuSerialClient *>();
         QCOMPARE(modbus->connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt(),
                  115200);
-        // A reply with one value more than asked stays within the three asked for.
-        m_bootloader->setVersion(7, 9);
-        m_bootloader->setExchangeFault(Exchange::Identity, 0, 1, Fault::LongReply);
-        QCOMPARE(widget.fwReadInputRegs(values, 0, 3, 16, 150), quint8(0));
-        QCOMPARE(QList<unsigned short>(values, values + 5),
-                 (QList<unsigned short>{12, 7, 9, 0xAAAA, 0xAAAA}));
-        unsigned short command[2] = {11, 0x1A80};
-        QCOMPARE(widget.fwWriteMultipleRegs(command, 0, 1, 16, 100), quint8(0));
-        QCOMPARE(widget.fwWriteMultipleRegs(command, 101, 2, 16, 100), quint8(0));
-        // Nothing from the calls without a link came before these.
-        QCOMPARE(m_bootloader->requests(),
-                 (QList<SimulatedRequest>{
-                     {4, 0, 3, {}}, {6, 0, 1, {11}}, {16, 101, 2, {11, 0x1A80}}}));
-
         // Attempts: up to four, each fault counted.
         m_bootloader->setHoldingRegister(102, 7);
         struct Row { Fault fault; int faulted; int result; int requests; };
@@ -631,7 +580,8 @@ private slots:
     void typedPortKept()
     {
         QDialog dialog;
-        auto *widget = new FirmwareWidget(&dialog);
+        auto *widget = new TestWidget;
+        widget->setParent(&dialog);
         (new QVBoxLayout(&dialog))->addWidget(widget);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -645,6 +595,13 @@ private slots:
         QVERIFY(refreshed.isEmpty() && dialog.isVisible());
         refresh->click();
         QCOMPARE(combo->currentText(), QStringLiteral("/tmp/typed/port"));
+        // The port is the typed path, or the chosen entry's device path, not its name.
+        QCOMPARE(widget->fwPortName(), QStringLiteral("/tmp/typed/port"));
+        combo->addItem(QStringLiteral("ttyS7"), QStringLiteral("/dev/ttyS7"));
+        combo->setCurrentIndex(combo->count() - 1);
+        QCOMPARE(widget->fwPortName(), QStringLiteral("/dev/ttyS7"));
+        widget->fwLog(QStringLiteral("Can't open /tmp/<b>x</b>  &\t%1%2"), QStringLiteral("red"));
+        QCOMPARE(logOf(*widget), QStringList{"red: Can't open /tmp/<b>x</b>  &\t%1%2"});
     }
 
     // In the main window's dialog: a close during an upload cancels it, Escape is
@@ -652,24 +609,16 @@ private slots:
     // closed again, and the main window's log gets that last line.
     void closingTheDialog_data()
     {
-        QTest::addColumn<int>("trigger"); // the exchange during which the user acts
         QTest::addColumn<bool>("escape");
         QTest::addColumn<QString>("last");
-        QTest::newRow("closed while waiting") << int(Exchange::Identity) << false
-                                              << CancelledWaiting;
-        QTest::newRow("closed during the transfer") << int(Exchange::Command) << false
-                                                    << Cancelled;
-        QTest::newRow("Escape during the transfer") << int(Exchange::Command) << true << Success;
+        QTest::newRow("closed during the transfer") << false << Cancelled;
+        QTest::newRow("Escape during the transfer") << true << Success;
     }
 
     void closingTheDialog()
     {
-        QFETCH(int, trigger);
         QFETCH(bool, escape);
         QFETCH(QString, last);
-        const bool waiting = trigger == int(Exchange::Identity);
-        if (waiting)
-            m_bootloader->setBootDelay(1000);
         const QString path =
             writeFile(QStringLiteral("image.enc"), BootloaderImage::generate(48, 7));
         MainWindow window;
@@ -683,7 +632,7 @@ private slots:
             setPort(*widget, m_pair.clientPath());
             connect(m_bootloader.get(), &DeviceSimulator::requestReceived, widget,
                     [&, dialog, widget](const SimulatedRequest &request) {
-                        if (int(BootloaderSimulator::exchangeOf(request)) != trigger
+                        if (BootloaderSimulator::exchangeOf(request) != Exchange::Command
                             || std::exchange(tried, true))
                             return;
                         if (escape) // reaches the dialog from the control with the focus
@@ -702,7 +651,7 @@ private slots:
         QVERIFY(tried);
         QCOMPARE(seen, (QStringList{"open", last, Idle}));
         QCOMPARE(logLines(&window).constLast(), last.section(": ", 1));
-        QCOMPARE(m_bootloader->exitCommands(), waiting ? 0 : 1);
+        QCOMPARE(m_bootloader->exitCommands(), 1);
     }
 };
 

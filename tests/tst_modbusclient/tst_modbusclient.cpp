@@ -140,7 +140,6 @@ private slots:
         row("reply after the guard", holding, timeout, -1, Fault::Delay, 900);
         row("corrupt checksum", coils, timeout, -1, Fault::BadCrc);
         row("exception reply", holding, exception4, 1, Fault::Exception, 4);
-        row("exception to a coil read", coils, exception4, 1, Fault::Exception, 4);
         row("address the device lacks", CALL(c.readHoldingRegisters(300, 4, w)),
             "Modbus exception 2 (illegal data address)", 1);
         // A short or long reply is a late answer or a broken device: zeros or extra

@@ -138,10 +138,6 @@ private slots:
         QTest::newRow("unknown device") << L{"signature 4660", "connect"} << "" << ""
                                         << L{connecting, refused} << L{unknown} << closed
                                         << L{"4@0x1"} << "";
-        QTest::newRow("signature unanswered")
-            << connect << "4@0 NoReply 0 2" << "" << L{connecting, "Failed to read signature"}
-            << L{"Error|Failed to read device signature|Critical"} << closed
-            << L{"4@0x1", "4@0x1"} << "";
         QTest::newRow("second click stops identification")
             << connect << "4@0 Delay 300 1" << "1|0" << L{connecting, "Disconnected"} << none
             << closed << L{"4@0x1"} << "";
@@ -193,9 +189,9 @@ private slots:
             } else if (words[0] == "settings") {
                 m_bench.closeWindow(); // which stores its own first
                 QSettings settings;
-                const L keys{"port", "baud", "parity", "node"};
-                for (int i = 0; i < keys.size(); ++i)
-                    settings.setValue("connection/" + keys[i], words[i + 1]);
+                for (int i = 1; i < 5; ++i)
+                    settings.setValue("connection/" + L{"port", "baud", "parity", "node"}[i - 1],
+                                      words[i]);
                 settings.setValue("connection/portName", QFileInfo(words[1]).fileName());
                 device()->setServerAddress(words[4].toInt());
                 m_bench.openWindow();
@@ -224,22 +220,20 @@ private slots:
                 if (&step == &steps.constLast() && !fault.isEmpty()) {
                     // Armed from the request's own log entry, so that it hits that request.
                     const QStringList f = fault.split(' ');
-                    const auto kind = DeviceSimulator::Fault(
-                        QMetaEnum::fromType<DeviceSimulator::Fault>().keyToValue(
-                            qPrintable(f[1])));
+                    const int kind =
+                        QMetaEnum::fromType<DeviceSimulator::Fault>().keyToValue(qPrintable(f[1]));
                     connect(device(), &DeviceSimulator::requestReceived, this,
-                            [=, &seen, armed = false](const SimulatedRequest &r) mutable {
-                                if (armed || f[0] != QStringLiteral("%1@%2").arg(r.function)
-                                                         .arg(r.address))
+                            [=, &seen, on = false](const SimulatedRequest &r) mutable {
+                                if (on || f[0] != QString("%1@%2").arg(r.function).arg(r.address))
                                     return;
-                                armed = true;
-                                device()->setFault(kind, f[2].toInt(), f[3].toInt());
-                                if (kind == DeviceSimulator::Fault::Delay)
+                                on = true;
+                                device()->setFault(DeviceSimulator::Fault(kind), f[2].toInt(),
+                                                   f[3].toInt());
+                                if (kind == int(DeviceSimulator::Fault::Delay))
                                     QTimer::singleShot(0, this, [this, &seen] {
                                         click("connect");
-                                        seen = QStringLiteral("%1|%2").arg(
-                                            child<QStackedWidget>("pageStack")->count())
-                                                   .arg(editors());
+                                        seen = panel().section('|', 4, 4) + '|'
+                                               + QString::number(editors());
                                     });
                             });
                 }
