@@ -29,8 +29,16 @@ namespace {
 
 constexpr char Parities[] = {'N', 'E', 'O'};
 
-enum Column { NodeColumn, BaudColumn, ParityColumn, SignatureColumn, DeviceColumn,
-              VersionColumn, ReplyColumn, ColumnCount };
+enum Column {
+    NodeColumn,
+    BaudColumn,
+    ParityColumn,
+    SignatureColumn,
+    DeviceColumn,
+    VersionColumn,
+    ReplyColumn,
+    ColumnCount
+};
 
 QString parityName(char parity)
 {
@@ -140,16 +148,14 @@ BusScanDialog::BusScanDialog(const QString &port, const BusScanner::Setting &cur
 
     m_table = new QTableWidget(0, ColumnCount);
     m_table->setObjectName(QStringLiteral("resultsTable"));
-    m_table->setHorizontalHeaderLabels({tr("Node"), tr("Baud rate"), tr("Parity"),
-                                        tr("Signature"), tr("Device"), tr("Version"),
-                                        tr("Reply time")});
+    m_table->setHorizontalHeaderLabels({tr("Node"), tr("Baud rate"), tr("Parity"), tr("Signature"),
+                                        tr("Device"), tr("Version"), tr("Reply time")});
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_table->horizontalHeader()->setSectionResizeMode(DeviceColumn,
-                                                      QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(DeviceColumn, QHeaderView::ResizeToContents);
     connect(m_table, &QTableWidget::cellDoubleClicked, this, &BusScanDialog::onConnectToRow);
     layout->addWidget(m_table, 2);
 
@@ -183,14 +189,14 @@ BusScanDialog::BusScanDialog(const QString &port, const BusScanner::Setting &cur
 
     connect(&m_scanner, &BusScanner::deviceFound, this, &BusScanDialog::addDevice);
     connect(&m_scanner, &BusScanner::progress, this, &BusScanDialog::showProgress);
-    connect(&m_scanner, &BusScanner::settingFinished, this,
-            [this](const BusScanner::Setting &setting, int noise) {
-                if (noise > 0) {
-                    log(tr("Noise at %1: %n probe(s) got bytes that were no reply.", nullptr,
-                           noise)
-                            .arg(settingText(setting)));
-                }
-            });
+    connect(
+        &m_scanner, &BusScanner::settingFinished, this,
+        [this](const BusScanner::Setting &setting, int noise) {
+            if (noise > 0) {
+                log(tr("Noise at %1: %n probe(s) got bytes that were no reply.", nullptr, noise)
+                        .arg(settingText(setting)));
+            }
+        });
     setRunning(false);
 }
 
@@ -359,7 +365,8 @@ void BusScanDialog::onConnectToRow()
 QStringList BusScanDialog::rowTexts(int row) const
 {
     const BusScanner::Device &device = m_devices.at(row);
-    return {QString::number(device.node), QString::number(device.setting.baudRate),
+    return {QString::number(device.node),
+            QString::number(device.setting.baudRate),
             QString(QChar::fromLatin1(device.setting.parity)),
             device.refused ? QString() : QString::number(device.signature),
             m_table->item(row, DeviceColumn)->text(),
@@ -376,8 +383,8 @@ QString BusScanDialog::csv() const
         QStringList fields = rowTexts(row);
         for (QString &field : fields) {
             if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')))
-                field = QLatin1Char('"') + field.replace(QLatin1String("\""), QLatin1String("\"\""))
-                        + QLatin1Char('"');
+                field = QLatin1Char('"')
+                    + field.replace(QLatin1String("\""), QLatin1String("\"\"")) + QLatin1Char('"');
         }
         text += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
     }
@@ -391,16 +398,15 @@ void BusScanDialog::onCopy()
 
 void BusScanDialog::onSave()
 {
-    const QString fileName = QFileDialog::getSaveFileName(this, tr("Save Devices Found"),
-                                                          QStringLiteral("bus-scan.csv"),
-                                                          tr("CSV files (*.csv)"));
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Save Devices Found"), QStringLiteral("bus-scan.csv"), tr("CSV files (*.csv)"));
     if (fileName.isEmpty())
         return;
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text) || file.write(csv().toUtf8()) < 0
         || !file.commit()) {
-        QMessageBox::critical(this, windowTitle(),
-                              tr("The file %1 could not be written: %2")
-                                  .arg(fileName, file.errorString()));
+        QMessageBox::critical(
+            this, windowTitle(),
+            tr("The file %1 could not be written: %2").arg(fileName, file.errorString()));
     }
 }

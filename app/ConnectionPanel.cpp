@@ -137,8 +137,8 @@ int ConnectionPanel::node() const
 void ConnectionPanel::refreshPortList()
 {
     const int selected = m_portCombo->currentIndex();
-    const QString location = selected >= 0 ? m_portCombo->itemData(selected).toString()
-                                           : QString();
+    const QString location =
+        selected >= 0 ? m_portCombo->itemData(selected).toString() : QString();
     const QString name = selected >= 0 ? m_portCombo->itemText(selected) : QString();
     const QString typed = m_portCombo->currentText();
     // A path the user typed is not in the system's list; a refresh must not wipe it.

@@ -20,7 +20,7 @@ public:
     struct PortChoice
     {
         QString location; // what is opened; empty when there is nothing to open
-        QString name;     // what is stored as "portName"
+        QString name; // what is stored as "portName"
     };
     enum class Status { Disconnected, Connecting, Connected };
 

@@ -369,7 +369,7 @@ void MainWindow::onScanBus()
                                      tr("The scan needs the port: the connection to the device "
                                         "ends, and changes not written to it are lost. "
                                         "Disconnect and scan?"))
-                   != QMessageBox::Yes) {
+                != QMessageBox::Yes) {
             return;
         }
         endConnection();

@@ -190,8 +190,8 @@ bool BusScanner::open(const Setting &setting)
     m_modbus->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
     m_modbus->setNumberOfRetries(0);
     if (!m_modbus->connectDevice()) {
-        m_errorString = tr("The port %1 could not be opened: %2")
-                            .arg(m_portName, m_modbus->errorString());
+        m_errorString =
+            tr("The port %1 could not be opened: %2").arg(m_portName, m_modbus->errorString());
         delete m_modbus;
         return false;
     }
@@ -298,9 +298,9 @@ BusScanner::Probe BusScanner::probe(int node, const Setting &setting, int allowa
         device.signature = signature.value(0);
         QList<quint16> version;
         int versionMs = 0;
-        const Probe read = request(node, 1, 2,
-                                   probeTimeoutMs(setting, allowanceMs, VersionReplyBytes),
-                                   &version, &versionMs);
+        const Probe read =
+            request(node, 1, 2, probeTimeoutMs(setting, allowanceMs, VersionReplyBytes), &version,
+                    &versionMs);
         if (read == Probe::Cancelled || read == Probe::PortFailed)
             return read;
         if (read == Probe::Answered) {

@@ -47,8 +47,7 @@ bool DeviceSession::isCurrent(quint64 connectionId) const
     return connectionId == m_connectionId && isConnected();
 }
 
-DeviceSession::Result DeviceSession::open(const QString &port, int baudRate, char parity,
-                                          int node)
+DeviceSession::Result DeviceSession::open(const QString &port, int baudRate, char parity, int node)
 {
     ++m_connectionId;
     if (!m_client->connect(port, baudRate, parity, 8, 1, node))

@@ -23,15 +23,15 @@ class TAVROLIX_CORE_EXPORT DeviceSession : public QObject
 public:
     enum class Status {
         Ok,
-        NotConnected,        // no open port: nothing was sent
-        NoDevice,            // the port is open but no plug-in serves it: nothing was sent
-        OpenFailed,          // the port could not be opened
+        NotConnected, // no open port: nothing was sent
+        NoDevice, // the port is open but no plug-in serves it: nothing was sent
+        OpenFailed, // the port could not be opened
         SignatureUnanswered, // the device did not tell its signature; the port is closed
-        UnknownDevice,       // no plug-in serves signature(); the port is closed
-        ReadFailed,          // a read of the editor failed; it shows what did arrive
-        WriteFailed,         // a write of the editor failed; the save command was not sent
-        SaveFailed,          // the device refused or missed the save command
-        Interrupted,         // the connection was closed or replaced meanwhile
+        UnknownDevice, // no plug-in serves signature(); the port is closed
+        ReadFailed, // a read of the editor failed; it shows what did arrive
+        WriteFailed, // a write of the editor failed; the save command was not sent
+        SaveFailed, // the device refused or missed the save command
+        Interrupted, // the connection was closed or replaced meanwhile
     };
     Q_ENUM(Status)
 

@@ -108,8 +108,8 @@ FirmwareImage::Check FirmwareImage::verifyChecksum()
 
     if (!found)
         return check;
-    check.computed = crc32(reinterpret_cast<const uchar *>(collected.constData()),
-                           uint(collected.size()));
+    check.computed =
+        crc32(reinterpret_cast<const uchar *>(collected.constData()), uint(collected.size()));
     check.verdict = check.computed == check.stored ? Verdict::Verified : Verdict::Mismatch;
     return check;
 }

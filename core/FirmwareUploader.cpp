@@ -199,8 +199,7 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
         for (unsigned short i = 0; i < count; ++i)
             registers[i] = static_cast<unsigned short>(byteAt(2 * i) | byteAt(2 * i + 1) << 8);
 
-        const quint8 written = writeRegisters(registers, 0, count, BootloaderUnit,
-                                              WriteTimeoutMs);
+        const quint8 written = writeRegisters(registers, 0, count, BootloaderUnit, WriteTimeoutMs);
         if (!self)
             return Result::Cancelled;
         if (written != ResultOk) {
@@ -244,8 +243,8 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
             return Result::Cancelled;
     }
 
-    const quint8 left = writeRegister(ExitCommand, CommandRegister, BootloaderUnit,
-                                      WriteTimeoutMs);
+    const quint8 left =
+        writeRegister(ExitCommand, CommandRegister, BootloaderUnit, WriteTimeoutMs);
     if (!self)
         return Result::Cancelled;
     if (left != ResultOk) {
@@ -285,8 +284,7 @@ bool FirmwareUploader::pause(int ms)
 }
 
 quint8 FirmwareUploader::readInputRegisters(unsigned short *dst, unsigned short start,
-                                            unsigned short count, int serverAddress,
-                                            int timeoutMs)
+                                            unsigned short count, int serverAddress, int timeoutMs)
 {
     return registerOp(RegisterOp::ReadInput, dst, start, count, serverAddress, timeoutMs);
 }
@@ -387,8 +385,7 @@ bool FirmwareUploader::openLink(const QString &portName)
     m_modbus->setConnectionParameter(QModbusDevice::SerialPortNameParameter, portName);
     m_modbus->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, BootloaderBaudRate);
     m_modbus->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-    m_modbus->setConnectionParameter(QModbusDevice::SerialStopBitsParameter,
-                                     QSerialPort::OneStop);
+    m_modbus->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
     m_modbus->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
     m_modbus->setTimeout(OpeningTimeoutMs);
     m_modbus->setNumberOfRetries(0);

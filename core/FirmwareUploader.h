@@ -60,12 +60,11 @@ public:
     void closeLink();
     quint8 readInputRegisters(unsigned short *dst, unsigned short start, unsigned short count,
                               int serverAddress, int timeoutMs);
-    quint8 readHoldingRegisters(unsigned short *dst, unsigned short start,
-                                unsigned short count, int serverAddress, int timeoutMs);
+    quint8 readHoldingRegisters(unsigned short *dst, unsigned short start, unsigned short count,
+                                int serverAddress, int timeoutMs);
     quint8 writeRegisters(unsigned short *src, unsigned short start, unsigned short count,
                           int serverAddress, int timeoutMs);
-    quint8 writeRegister(short value, unsigned short address, int serverAddress,
-                         int timeoutMs);
+    quint8 writeRegister(short value, unsigned short address, int serverAddress, int timeoutMs);
 
 public slots:
     // Asks the running upload to stop. It is noticed while waiting for the bootloader and

@@ -268,8 +268,7 @@ quint8 FirmwareWidget::fwReadHoldingRegs(unsigned short *dst, unsigned short sta
 }
 
 quint8 FirmwareWidget::fwWriteMultipleRegs(unsigned short *src, unsigned short start,
-                                           unsigned short count, int serverAddress,
-                                           int timeoutMs)
+                                           unsigned short count, int serverAddress, int timeoutMs)
 {
     return m_uploader->writeRegisters(src, start, count, serverAddress, timeoutMs);
 }

@@ -50,8 +50,7 @@ public:
                              int serverAddress, int timeoutMs);
     quint8 fwWriteMultipleRegs(unsigned short *src, unsigned short start, unsigned short count,
                                int serverAddress, int timeoutMs);
-    quint8 fwWriteSingleReg(short value, unsigned short address, int serverAddress,
-                            int timeoutMs);
+    quint8 fwWriteSingleReg(short value, unsigned short address, int serverAddress, int timeoutMs);
 
 signals:
     // An upload attempt has ended; `finalLine` is its last log message, without the

@@ -84,8 +84,7 @@ bool ModbusClient::connect(const QString &portName, int baudRate, char parity, i
     m_modbus->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, baudRate);
     m_modbus->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, dataBits);
     m_modbus->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, stopBits);
-    m_modbus->setConnectionParameter(QModbusDevice::SerialParityParameter,
-                                     toSerialParity(parity));
+    m_modbus->setConnectionParameter(QModbusDevice::SerialParityParameter, toSerialParity(parity));
     m_modbus->setTimeout(m_timeout);
     m_modbus->setNumberOfRetries(1);
     m_slaveAddress = slaveAddress;
@@ -96,8 +95,7 @@ bool ModbusClient::connect(const QString &portName, int baudRate, char parity, i
         // Every byte that arrives counts as activity on the line, also the ones the
         // toolkit drops because no request waits for them.
         if (QIODevice *port = m_modbus->device()) {
-            QObject::connect(port, &QIODevice::readyRead, this,
-                             &ModbusClient::noteLineActivity);
+            QObject::connect(port, &QIODevice::readyRead, this, &ModbusClient::noteLineActivity);
         }
         m_connected = true;
         m_lastError.clear();
@@ -382,8 +380,8 @@ bool ModbusClient::write(const QModbusDataUnit &unit)
     // The toolkit matches replies by function code only; the echoed address and
     // count, and for a single write its value, tell a late reply to an earlier write
     // from the answer to this one.
-    bool echoed = answer.startAddress() == unit.startAddress()
-                  && answer.valueCount() == unit.valueCount();
+    bool echoed =
+        answer.startAddress() == unit.startAddress() && answer.valueCount() == unit.valueCount();
     if (echoed && unit.valueCount() == 1) {
         // A single coil comes back as 0xFF00 or 0x0000, a register as itself.
         const quint16 sent = unit.value(0);
@@ -453,7 +451,8 @@ bool ModbusClient::readVersion(quint16 &major, quint16 &minor)
 
 bool ModbusClient::writeSingleCoil(quint16 address, bool value)
 {
-    return write(QModbusDataUnit(QModbusDataUnit::Coils, address, QList<quint16>{quint16(value ? 1 : 0)}));
+    return write(
+        QModbusDataUnit(QModbusDataUnit::Coils, address, QList<quint16>{quint16(value ? 1 : 0)}));
 }
 
 bool ModbusClient::writeCoils(quint16 start, const QList<bool> &values)
@@ -467,7 +466,8 @@ bool ModbusClient::writeCoils(quint16 start, const QList<bool> &values)
 
 bool ModbusClient::writeRegister(quint16 address, quint16 value)
 {
-    return write(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, address, QList<quint16>{value}));
+    return write(
+        QModbusDataUnit(QModbusDataUnit::HoldingRegisters, address, QList<quint16>{value}));
 }
 
 bool ModbusClient::writeRegisters(quint16 start, const QList<quint16> &values)

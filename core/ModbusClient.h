@@ -5,8 +5,8 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
-#include <QPointer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QEventLoop;

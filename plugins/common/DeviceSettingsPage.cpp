@@ -16,7 +16,7 @@ namespace {
 
 constexpr int DefaultAddress = 1;
 constexpr int DefaultBaudIndex = 2; // 9600
-constexpr int DefaultParity = 0;    // none
+constexpr int DefaultParity = 0; // none
 
 QString translated(const char *context, const char *text)
 {
@@ -103,9 +103,10 @@ void DeviceSettingsPage::buildGrouped(const char *context)
 {
     auto *layout = new QVBoxLayout(this);
 
-    auto *note = new QLabel(translated(
-        context, "Changes take effect after saving to flash and reconnecting with new "
-                 "parameters."));
+    auto *note = new QLabel(
+        translated(context,
+                   "Changes take effect after saving to flash and reconnecting with new "
+                   "parameters."));
     note->setWordWrap(true);
     note->setStyleSheet(QStringLiteral("color: orange;"));
     layout->addWidget(note);

@@ -17,8 +17,8 @@ class DeviceSettingsPage : public QWidget
 
 public:
     enum class Form {
-        Standard,  // the note, then a form with the three controls
-        Grouped,   // "Serial Port Settings" and "Device Info" groups, with a build-time label
+        Standard, // the note, then a form with the three controls
+        Grouped, // "Serial Port Settings" and "Device Info" groups, with a build-time label
         PortGroup, // a "Device Port Settings" group with the three controls, no note
     };
 

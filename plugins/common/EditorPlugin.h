@@ -11,10 +11,10 @@
 // What a device plug-in states of its device.
 struct DeviceIdentity
 {
-    quint16 signature;       // the device-type code in input register 0
-    const char *deviceName;  // fixed, not translated
+    quint16 signature; // the device-type code in input register 0
+    const char *deviceName; // fixed, not translated
     const char *description; // QT_TRANSLATE_NOOP in the plug-in class's context
-    quint16 saveRegister;    // the holding register that takes the save command
+    quint16 saveRegister; // the holding register that takes the save command
 };
 
 // The root object of a device plug-in file whose editor is `Editor`, a DeviceEditor

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EditorPlugin.h"
 #include "AnalogModule8Widget.h"
+#include "EditorPlugin.h"
 
 // Device plug-in of the eight-channel analog input module (signature 2).
 class AnalogModule8Plugin : public EditorPlugin<AnalogModule8Widget>

@@ -20,7 +20,7 @@ constexpr quint16 RampRegister = 8;
 constexpr quint16 MultiplierRegister = 16;
 constexpr quint16 SpsRegister = 24;
 constexpr quint16 AddressRegister = 25;
-constexpr quint16 ConfigReadCount = 29;  // with the save register, which is ignored
+constexpr quint16 ConfigReadCount = 29; // with the save register, which is ignored
 constexpr quint16 ConfigWriteCount = 28; // without it
 // Input registers: identity and unused first, the measured values from 8.
 constexpr quint16 MeasuredRegister = 8;
@@ -64,10 +64,9 @@ void setBlocked(QSpinBox *spin, int value)
 
 AnalogModule8Widget::AnalogModule8Widget(ModbusClient *client, QWidget *parent)
     : DeviceEditor(client, parent)
-    , m_refresh(addLiveView(RefreshIntervalMs,
-                            [this](const LivePoller::StillWanted &stillWanted) {
-                                return readMeasuredValues(stillWanted);
-                            }))
+    , m_refresh(addLiveView(RefreshIntervalMs, [this](const LivePoller::StillWanted &stillWanted) {
+        return readMeasuredValues(stillWanted);
+    }))
 {
     tabs()->addTab(createSensorsTab(), tr("Sensors"));
     tabs()->addTab(createChannelSettingsTab(), tr("Channel Settings"));
@@ -186,8 +185,7 @@ QWidget *AnalogModule8Widget::createChannelSettingsTab()
     for (int rate : {8, 16, 32, 64, 128, 250, 475, 860})
         m_spsCombo->addItem(QString::number(rate), rate);
     m_spsCombo->setCurrentIndex(0);
-    connect(m_spsCombo, &QComboBox::currentIndexChanged, this,
-            &AnalogModule8Widget::onSpsChanged);
+    connect(m_spsCombo, &QComboBox::currentIndexChanged, this, &AnalogModule8Widget::onSpsChanged);
     spsRow->addWidget(m_spsCombo);
     auto *hint = new QLabel(tr("(Higher = faster but noisier)"));
     hint->setStyleSheet(QStringLiteral("color: gray;"));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "EditorPlugin.h"
 #include "ColumnIndicatorWidget.h"
+#include "EditorPlugin.h"
 
 // Device plug-in of the four-channel column (bar-graph) indicator (signature 18).
 class ColumnIndicatorPlugin : public EditorPlugin<ColumnIndicatorWidget>

@@ -31,14 +31,26 @@ constexpr quint16 SlaveModeCoil = 0;
 constexpr int SafePeriodCoil = 1;
 constexpr int ColumnsCoil = 2;
 
-constexpr int remoteNodeRegister(int column) { return ColumnsRegister + ColumnStride * column; }
-constexpr int inputRegisterRegister(int column) { return remoteNodeRegister(column) + 1; }
+constexpr int remoteNodeRegister(int column)
+{
+    return ColumnsRegister + ColumnStride * column;
+}
+constexpr int inputRegisterRegister(int column)
+{
+    return remoteNodeRegister(column) + 1;
+}
 constexpr int rangeRegister(int column, int range)
 {
     return remoteNodeRegister(column) + 2 + range;
 }
-constexpr int activeCoil(int column) { return ColumnsCoil + 2 * column; }
-constexpr int hidePreviousCoil(int column) { return activeCoil(column) + 1; }
+constexpr int activeCoil(int column)
+{
+    return ColumnsCoil + 2 * column;
+}
+constexpr int hidePreviousCoil(int column)
+{
+    return activeCoil(column) + 1;
+}
 
 static_assert(rangeRegister(ColumnIndicatorWidget::ColumnCount - 1,
                             ColumnIndicatorWidget::RangeCount - 1)
@@ -185,8 +197,8 @@ QWidget *ColumnIndicatorWidget::createSlaveTestTab()
             newSpin(0, 65535, 0, QStringLiteral("testValue%1").arg(i + 1));
         grid->addWidget(m_testValueSpins[std::size_t(i)], i + 1, 1);
     }
-    m_enableSlaveOnApplyCheck = newCheck(tr("Enable slave mode when applying"),
-                                         QStringLiteral("enableSlaveOnApplyCheck"));
+    m_enableSlaveOnApplyCheck =
+        newCheck(tr("Enable slave mode when applying"), QStringLiteral("enableSlaveOnApplyCheck"));
     grid->addWidget(m_enableSlaveOnApplyCheck, 5, 0, 1, 2);
     auto *apply = new QPushButton(tr("Apply test values"));
     apply->setObjectName(QStringLiteral("applyTestButton"));
@@ -253,7 +265,8 @@ void ColumnIndicatorWidget::onApplySlaveTest()
     if (m_client && m_client->writeRegisters(SlaveValuesRegister, values))
         m_slaveTestStatusLabel->setText(tr("Test values applied."));
     else
-        m_slaveTestStatusLabel->setText(tr("Failed to apply test values: %1").arg(failureReason()));
+        m_slaveTestStatusLabel->setText(
+            tr("Failed to apply test values: %1").arg(failureReason()));
 }
 
 void ColumnIndicatorWidget::readFromDevice()

@@ -52,10 +52,9 @@ QSpinBox *newDelaySpin()
 
 InputModule40Widget::InputModule40Widget(ModbusClient *client, QWidget *parent)
     : DeviceEditor(client, parent)
-    , m_refresh(addLiveView(RefreshIntervalMs,
-                            [this](const LivePoller::StillWanted &stillWanted) {
-                                return readLiveStates(stillWanted);
-                            }))
+    , m_refresh(addLiveView(RefreshIntervalMs, [this](const LivePoller::StillWanted &stillWanted) {
+        return readLiveStates(stillWanted);
+    }))
 {
     tabs()->addTab(createInputsTab(), tr("Inputs"));
     tabs()->addTab(createDelaysTab(), tr("Debounce Delays"));
@@ -239,8 +238,8 @@ void InputModule40Widget::readFromDevice()
         return;
 
     QList<quint16> settings;
-    const bool settingsRead = m_client->readHoldingRegisters(SettingsRegister, SettingsCount,
-                                                             settings);
+    const bool settingsRead =
+        m_client->readHoldingRegisters(SettingsRegister, SettingsCount, settings);
     if (self && settingsRead)
         m_deviceSettingsPage->setFromRegisters(settings.at(0), settings.at(1), settings.at(2));
 }

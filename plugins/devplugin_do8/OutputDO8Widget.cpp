@@ -92,8 +92,7 @@ QWidget *OutputDO8Widget::createSafeStateTab()
     m_timeoutSpin->setRange(1, 65535);
     m_timeoutSpin->setValue(3);
     m_timeoutSpin->setSuffix(QStringLiteral(" sec"));
-    connect(m_timeoutSpin, &QSpinBox::valueChanged, this,
-            &OutputDO8Widget::onSafeSettingsChanged);
+    connect(m_timeoutSpin, &QSpinBox::valueChanged, this, &OutputDO8Widget::onSafeSettingsChanged);
     timeoutRow->addWidget(m_timeoutSpin);
     timeoutRow->addStretch();
     layout->addLayout(timeoutRow);

@@ -24,7 +24,7 @@ class GsmModemWidget : public DeviceEditor
 public:
     static constexpr int PhoneCount = 5;
     static constexpr int MessageCount = 36;
-    static constexpr int PhoneRegisters = 8;    // 16 bytes
+    static constexpr int PhoneRegisters = 8; // 16 bytes
     static constexpr int MessageRegisters = 30; // 60 bytes
 
     // `client` is not owned and may be nullptr; the constructor does not touch the device.

@@ -39,13 +39,34 @@ constexpr int StringLength = 9;
 constexpr quint16 ValuesInputRegister = 8;
 
 // Registers of input n (1 to 4).
-int typeRegister(int n) { return 4 + n; }
-int rampRegister(int n) { return 10 + n; }
-int beginMaRegister(int n) { return 12 + 3 * n; }
-int scaleBeginRegister(int n) { return 13 + 3 * n; }
-int scaleEndRegister(int n) { return 14 + 3 * n; }
-int symbolRegister(int n) { return 29 + n; }
-int decimalsRegister(int n) { return 34 + n; }
+int typeRegister(int n)
+{
+    return 4 + n;
+}
+int rampRegister(int n)
+{
+    return 10 + n;
+}
+int beginMaRegister(int n)
+{
+    return 12 + 3 * n;
+}
+int scaleBeginRegister(int n)
+{
+    return 13 + 3 * n;
+}
+int scaleEndRegister(int n)
+{
+    return 14 + 3 * n;
+}
+int symbolRegister(int n)
+{
+    return 29 + n;
+}
+int decimalsRegister(int n)
+{
+    return 34 + n;
+}
 
 constexpr int CurrentLoopType = 2;
 const char *const SymbolCharacters = "0123456789ACEFGHIJLOPSTUZabcdeghijlnoqrtuy .";
@@ -70,10 +91,9 @@ QSpinBox *newSpin(int minimum, int maximum, int value)
 
 Indicator4Widget::Indicator4Widget(ModbusClient *client, QWidget *parent)
     : DeviceEditor(client, parent)
-    , m_monitor(addLiveView(MonitorIntervalMs,
-                            [this](const LivePoller::StillWanted &stillWanted) {
-                                return monitorTick(stillWanted);
-                            }))
+    , m_monitor(addLiveView(MonitorIntervalMs, [this](const LivePoller::StillWanted &stillWanted) {
+        return monitorTick(stillWanted);
+    }))
 {
     tabs()->addTab(createConfigurationTab(), tr("Configuration"));
     tabs()->addTab(createDeviceSettingsTab(DeviceSettingsPage::Form::Standard),
@@ -119,8 +139,8 @@ QWidget *Indicator4Widget::createConfigurationTab()
     m_stringEdit = new QLineEdit;
     m_stringEdit->setObjectName(QStringLiteral("stringEdit"));
     m_stringEdit->setMaxLength(StringLength);
-    m_stringEdit->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QLatin1String(StringPattern)), this));
+    m_stringEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QLatin1String(StringPattern)), this));
     m_stringEdit->setPlaceholderText(tr("String"));
     m_stringEdit->setMaximumWidth(100);
     statusRow->addWidget(m_stringEdit);
@@ -166,10 +186,9 @@ QWidget *Indicator4Widget::createConfigurationTab()
         heading->setStyleSheet(QStringLiteral("font-weight: bold;"));
         grid->addWidget(heading, 0, i + 1, Qt::AlignCenter);
     }
-    const QString rowLabels[] = {tr("Input type"),        tr("Pre/Postfix"),
-                                 tr("Symbols after dot"), tr("Ramp, ms per unit"),
-                                 tr("Begin mA"),          tr("Begin of scale"),
-                                 tr("End of scale")};
+    const QString rowLabels[] = {
+        tr("Input type"), tr("Pre/Postfix"),    tr("Symbols after dot"), tr("Ramp, ms per unit"),
+        tr("Begin mA"),   tr("Begin of scale"), tr("End of scale")};
     for (int row = 0; row < 7; ++row)
         grid->addWidget(new QLabel(rowLabels[row]), row + 1, 0, Qt::AlignRight);
     const QString typeNames[] = {tr("Disabled"), tr("Pt100 0.00385"), tr("0-20mA (4-20mA)"),
@@ -202,8 +221,12 @@ QWidget *Indicator4Widget::createConfigurationTab()
         m_scaleEndSpins[at] = newSpin(-32768, 32767, 1000);
         m_scaleEndSpins[at]->setObjectName(QStringLiteral("scaleEnd") + suffix);
 
-        QWidget *const controls[] = {type, symbol, m_decimalsSpins[at], m_rampSpins[at],
-                                     m_beginMaSpins[at], m_scaleBeginSpins[at],
+        QWidget *const controls[] = {type,
+                                     symbol,
+                                     m_decimalsSpins[at],
+                                     m_rampSpins[at],
+                                     m_beginMaSpins[at],
+                                     m_scaleBeginSpins[at],
                                      m_scaleEndSpins[at]};
         for (int row = 0; row < 7; ++row)
             grid->addWidget(controls[row], row + 1, i + 1);

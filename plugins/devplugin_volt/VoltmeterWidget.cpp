@@ -18,8 +18,8 @@ namespace {
 // read with the block so that the device answers the whole block in one reply.
 constexpr quint16 HoldingBlockCount = 21;
 constexpr quint16 ConfigurationCount = 20;
-constexpr int TypeRegister = 0;        // inputs 1-4
-constexpr int RampRegister = 4;        // inputs 1-8
+constexpr int TypeRegister = 0; // inputs 1-4
+constexpr int RampRegister = 4; // inputs 1-8
 constexpr int MultiplierRegister = 12; // inputs 1-4
 constexpr int SampleRateRegister = 16;
 constexpr int AddressRegister = 17;
@@ -80,10 +80,9 @@ QTableWidget *inputTable(int columns, const QStringList &headings, const QList<i
 
 VoltmeterWidget::VoltmeterWidget(ModbusClient *client, QWidget *parent)
     : DeviceEditor(client, parent)
-    , m_monitor(addLiveView(MonitorIntervalMs,
-                            [this](const LivePoller::StillWanted &stillWanted) {
-                                return readReadings(stillWanted);
-                            }))
+    , m_monitor(addLiveView(MonitorIntervalMs, [this](const LivePoller::StillWanted &stillWanted) {
+        return readReadings(stillWanted);
+    }))
 {
     auto *buttons = new QHBoxLayout;
     auto *defaultsButton = new QPushButton(tr("Defaults"));
@@ -112,10 +111,9 @@ QWidget *VoltmeterWidget::createConfigurationTab()
 {
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    auto *table = inputTable(5,
-                             {tr("Channel"), tr("Type"), tr("Ramp (ms/unit)"), tr("Multiplier"),
-                              tr("Raw")},
-                             {80, 180, 130, 100, 110});
+    auto *table = inputTable(
+        5, {tr("Channel"), tr("Type"), tr("Ramp (ms/unit)"), tr("Multiplier"), tr("Raw")},
+        {80, 180, 130, 100, 110});
     for (int r = 0; r < InputCount; ++r) {
         const auto i = std::size_t(r);
         const QString number = QString::number(r + 1);
@@ -129,7 +127,8 @@ QWidget *VoltmeterWidget::createConfigurationTab()
             type->addItem(tr("0-20mA (4-20mA)"), 2);
             type->addItem(tr("100P 0.00391"), 3);
             type->addItem(tr("Pt1000 0.00385"), 4);
-            connect(type, &QComboBox::currentIndexChanged, this, [this, r] { updateChannelUi(r); });
+            connect(type, &QComboBox::currentIndexChanged, this,
+                    [this, r] { updateChannelUi(r); });
         } else {
             type->addItem(tr("Voltage"), VoltageTypeData);
             type->setEnabled(false);

@@ -62,7 +62,7 @@ bool measure(int baud, QTextStream &out)
 
     const int found = int(scanner.devices().size());
     const double boundMs = nodes.size() * (frameMs(8, baud) + AllowanceMs)
-                           + found * (frameMs(7, baud) + frameMs(8, baud) + frameMs(9, baud));
+        + found * (frameMs(7, baud) + frameMs(8, baud) + frameMs(9, baud));
     const double ratio = measuredMs / boundMs;
     out << QStringLiteral("%1 baud: %2 devices found, %3 ms (lower bound %4 ms), ratio %5")
                .arg(baud)
@@ -72,7 +72,7 @@ bool measure(int baud, QTextStream &out)
                .arg(ratio, 0, 'f', 2)
         << Qt::endl;
     return result == BusScanner::Result::Finished && found == int(std::size(DeviceNodes))
-           && ratio <= TargetRatio;
+        && ratio <= TargetRatio;
 }
 
 } // namespace

@@ -34,8 +34,14 @@ struct Exchange
     int replyBytes;
 };
 
-Exchange readRegisters(int count) { return {8, 5 + 2 * count}; }
-Exchange writeRegisters(int count) { return count == 1 ? Exchange{8, 8} : Exchange{9 + 2 * count, 8}; }
+Exchange readRegisters(int count)
+{
+    return {8, 5 + 2 * count};
+}
+Exchange writeRegisters(int count)
+{
+    return count == 1 ? Exchange{8, 8} : Exchange{9 + 2 * count, 8};
+}
 
 double wireSeconds(const QList<Exchange> &exchanges)
 {
@@ -52,8 +58,8 @@ QList<Exchange> uploadExchanges(const QList<QByteArray> &lines)
     QList<Exchange> exchanges{readRegisters(3)}; // the bootloader answers the first poll
     for (const QByteArray &line : lines) {
         exchanges << writeRegisters(int(line.size()) / 2 + 1) // the line
-                  << writeRegisters(2)                         // length and command
-                  << readRegisters(1);                         // status
+                  << writeRegisters(2) // length and command
+                  << readRegisters(1); // status
     }
     exchanges << writeRegisters(1); // exit command
     return exchanges;
@@ -72,7 +78,8 @@ int main(int argc, char *argv[])
     const QString imagePath = dir.filePath(QStringLiteral("bench.enc"));
     const QByteArray image = BootloaderImage::generate(ImageBytes);
     QFile imageFile(imagePath);
-    if (!dir.isValid() || !imageFile.open(QIODevice::WriteOnly) || imageFile.write(image) != image.size()) {
+    if (!dir.isValid() || !imageFile.open(QIODevice::WriteOnly)
+        || imageFile.write(image) != image.size()) {
         err << "Cannot write the image in " << dir.path() << Qt::endl;
         return 1;
     }
@@ -116,9 +123,10 @@ int main(int argc, char *argv[])
     simulator.terminate();
     simulator.waitForFinished(5000);
     simulatorOutput += simulator.readAll();
-    if (result != FirmwareUploader::Result::Success || !simulatorOutput.contains("Image matches")) {
-        err << "The upload failed.\nFirmware log:\n" << log.join(QLatin1Char('\n'))
-            << "\nSimulator:\n"
+    if (result != FirmwareUploader::Result::Success
+        || !simulatorOutput.contains("Image matches")) {
+        err << "The upload failed.\nFirmware log:\n"
+            << log.join(QLatin1Char('\n')) << "\nSimulator:\n"
             << simulatorOutput << Qt::endl;
         return 1;
     }

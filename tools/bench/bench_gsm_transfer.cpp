@@ -30,9 +30,18 @@ struct Exchange
     int replyBytes;
 };
 
-Exchange readRegisters(int count) { return {8, 5 + 2 * count}; }
-Exchange readBits(int count) { return {8, 5 + (count + 7) / 8}; }
-Exchange writeRegisters(int count) { return count == 1 ? Exchange{8, 8} : Exchange{9 + 2 * count, 8}; }
+Exchange readRegisters(int count)
+{
+    return {8, 5 + 2 * count};
+}
+Exchange readBits(int count)
+{
+    return {8, 5 + (count + 7) / 8};
+}
+Exchange writeRegisters(int count)
+{
+    return count == 1 ? Exchange{8, 8} : Exchange{9 + 2 * count, 8};
+}
 
 QList<Exchange> readAllExchanges()
 {
@@ -56,8 +65,8 @@ double wireSeconds(const QList<Exchange> &exchanges, int baud)
 {
     double seconds = 0;
     for (const Exchange &exchange : exchanges)
-        seconds += (exchange.requestBytes + exchange.replyBytes + 2 * SilenceChars) * BitsPerByte
-                   / baud;
+        seconds +=
+            (exchange.requestBytes + exchange.replyBytes + 2 * SilenceChars) * BitsPerByte / baud;
     return seconds;
 }
 
@@ -97,7 +106,8 @@ int main(int argc, char *argv[])
         }
 
         ModbusClient client;
-        if (!client.connect(dir.filePath(QStringLiteral("line/configurator")), baud, 'N', 8, 1, 1)) {
+        if (!client.connect(dir.filePath(QStringLiteral("line/configurator")), baud, 'N', 8, 1,
+                            1)) {
             err << "Cannot connect: " << client.lastError() << Qt::endl;
             return 1;
         }

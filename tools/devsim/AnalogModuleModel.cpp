@@ -27,17 +27,17 @@ constexpr int InputCount = MeasuredRegister + ChannelCount;
 
 constexpr int StepMs = 300;
 constexpr int HealthyTicksMin = 60; // about 20 s between sensor faults at least
-constexpr int FaultTicks = 10;      // a faulty sensor stays so for 3 s
+constexpr int FaultTicks = 10; // a faulty sensor stays so for 3 s
 
 // Factory set-up: a few thermometers, two current loops, one spare input.
 constexpr quint16 FactoryTypes[ChannelCount] = {1, 1, 1, 3, 2, 2, 1, 0};
 // The state file's names of the stored registers, in register order 0 to 27.
 constexpr const char *StoredKeys[] = {
-    "type1", "type2", "type3", "type4", "type5", "type6", "type7", "type8",
-    "ramp1", "ramp2", "ramp3", "ramp4", "ramp5", "ramp6", "ramp7", "ramp8",
-    "multiplier1", "multiplier2", "multiplier3", "multiplier4",
-    "multiplier5", "multiplier6", "multiplier7", "multiplier8",
-    "sps", "address", "baudIndex", "parity",
+    "type1",       "type2",       "type3",       "type4",       "type5",       "type6",
+    "type7",       "type8",       "ramp1",       "ramp2",       "ramp3",       "ramp4",
+    "ramp5",       "ramp6",       "ramp7",       "ramp8",       "multiplier1", "multiplier2",
+    "multiplier3", "multiplier4", "multiplier5", "multiplier6", "multiplier7", "multiplier8",
+    "sps",         "address",     "baudIndex",   "parity",
 };
 static_assert(std::size(StoredKeys) == SaveRegister);
 
@@ -107,8 +107,7 @@ void AnalogModuleModel::configure(DeviceSimulator *simulator)
     for (int ch = 0; ch < ChannelCount; ++ch) {
         simulator->setHoldingRegister(TypeRegister + ch, FactoryTypes[ch]);
         simulator->setHoldingRegister(RampRegister + ch, 500);
-        simulator->setHoldingRegister(MultiplierRegister + ch,
-                                      FactoryTypes[ch] == 2 ? 100 : 10);
+        simulator->setHoldingRegister(MultiplierRegister + ch, FactoryTypes[ch] == 2 ? 100 : 10);
     }
     simulator->setHoldingRegister(SpsRegister, 16);
     // Factory serial settings: node 1, 9600 baud, no parity.
@@ -165,10 +164,10 @@ void AnalogModuleModel::holdingRegistersWritten(int start, int count)
         emit report(QStringLiteral("CH %1: multiplier %2").arg(ch).arg(value));
     } else if (start == SpsRegister) {
         static const QList<int> rates = {8, 16, 32, 64, 128, 250, 475, 860};
-        emit report(rates.contains(value)
-                        ? QStringLiteral("sample rate: %1 per second").arg(value)
-                        : QStringLiteral("sample rate: %1 is not a rate the module has")
-                              .arg(value));
+        emit report(
+            rates.contains(value)
+                ? QStringLiteral("sample rate: %1 per second").arg(value)
+                : QStringLiteral("sample rate: %1 is not a rate the module has").arg(value));
     }
 }
 
@@ -188,8 +187,8 @@ void AnalogModuleModel::step()
         } else {
             m_faultyChannel = int(random->bounded(ChannelCount));
             m_faultTicks = FaultTicks;
-            emit report(QStringLiteral("CH %1: sensor fault, reading 0xD8F0")
-                            .arg(m_faultyChannel + 1));
+            emit report(
+                QStringLiteral("CH %1: sensor fault, reading 0xD8F0").arg(m_faultyChannel + 1));
         }
     }
 

@@ -79,8 +79,7 @@ void reportImage(QTextStream &out, const QList<QByteArray> &received, const QStr
             return;
         }
     }
-    out << received.size() << " lines received, the file has " << expected.size()
-        << Qt::endl;
+    out << received.size() << " lines received, the file has " << expected.size() << Qt::endl;
 }
 
 } // namespace
@@ -130,16 +129,16 @@ int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &pars
     QTextStream err(stderr);
 
     const QStringList version = parser.isSet(VersionOption)
-                                    ? parser.value(VersionOption).split(QLatin1Char('.'))
-                                    : QStringList{QStringLiteral("2"), QStringLiteral("0")};
+        ? parser.value(VersionOption).split(QLatin1Char('.'))
+        : QStringList{QStringLiteral("2"), QStringLiteral("0")};
     bool majorOk = false;
     bool minorOk = false;
     const uint major = version.value(0).toUInt(&majorOk);
     const uint minor = version.value(1).toUInt(&minorOk);
     bool pollsOk = false;
     const int bootPolls = parser.value(BootPollsOption).toInt(&pollsOk);
-    if (version.size() != 2 || !majorOk || !minorOk || major > 0xFFFF || minor > 0xFFFF
-        || !pollsOk || bootPolls < 0) {
+    if (version.size() != 2 || !majorOk || !minorOk || major > 0xFFFF || minor > 0xFFFF || !pollsOk
+        || bootPolls < 0) {
         err << "Invalid bootloader version or boot polls." << Qt::endl;
         return 2;
     }
@@ -164,11 +163,11 @@ int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &pars
     }
 
     out << "Simulated bootloader v" << major << "." << minor << ", unit "
-        << BootloaderSimulator::UnitAddress << ", " << BootloaderSimulator::BaudRate
-        << " 8N1, on " << devicePort << Qt::endl;
+        << BootloaderSimulator::UnitAddress << ", " << BootloaderSimulator::BaudRate << " 8N1, on "
+        << devicePort << Qt::endl;
     if (!configuratorPort.isEmpty()) {
-        out << "Open this port (type it into the firmware window's port box): "
-            << configuratorPort << Qt::endl;
+        out << "Open this port (type it into the firmware window's port box): " << configuratorPort
+            << Qt::endl;
     }
 
     QObject::connect(&bootloader, &BootloaderSimulator::lineProgrammed, &app,

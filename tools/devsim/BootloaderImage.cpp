@@ -50,8 +50,8 @@ QByteArray BootloaderImage::generate(int dataBytes, quint32 seed, int recordByte
         image += record(RecordTypeData, quint16(offset % SegmentSize), chunk) + '\n';
     }
     image += record(RecordTypeEndOfFile, 0, {}) + '\n';
-    image += "#CRC32:" + QByteArray::number(crc32(data), 16).rightJustified(8, '0').toUpper()
-             + '\n';
+    image +=
+        "#CRC32:" + QByteArray::number(crc32(data), 16).rightJustified(8, '0').toUpper() + '\n';
     return image;
 }
 

@@ -33,8 +33,8 @@ void BootloaderSimulator::setBootDelay(int polls, quint16 applicationSignature)
     m_applicationSignature = applicationSignature;
 }
 
-void BootloaderSimulator::setExchangeFault(Exchange exchange, int line, int attempts,
-                                           Fault fault, int parameter)
+void BootloaderSimulator::setExchangeFault(Exchange exchange, int line, int attempts, Fault fault,
+                                           int parameter)
 {
     m_faults.append({exchange, line, attempts, fault, parameter});
 }

@@ -202,7 +202,7 @@ QString ColumnIndicatorModel::describeMode() const
 void ColumnIndicatorModel::slaveValuesReceived(const SimulatedRequest &request)
 {
     const bool write = request.function == QModbusPdu::WriteSingleRegister
-                       || request.function == QModbusPdu::WriteMultipleRegisters;
+        || request.function == QModbusPdu::WriteMultipleRegisters;
     if (!write
         || !touches(request.address, request.count, SlaveValuesRegister,
                     SlaveValuesRegister + ColumnCount - 1)) {

@@ -32,8 +32,7 @@ protected:
     QList<StoredRegister> storedRegisters() const override;
     QList<StoredCoil> storedCoils() const override;
     SettingsRegisters settingsRegisters() const override;
-    bool hasAddresses(QModbusDataUnit::RegisterType table, int start,
-                      int count) const override;
+    bool hasAddresses(QModbusDataUnit::RegisterType table, int start, int count) const override;
     void coilsWritten(int start, int count) override;
 
 private:

@@ -27,8 +27,9 @@ void DeviceModel::attach(DeviceSimulator *simulator)
     loadState();
     m_serialSettings = settingsFromRegisters();
 
-    simulator->setAddressFilter([this](QModbusDataUnit::RegisterType table, int start,
-                                       int count) { return hasAddresses(table, start, count); });
+    simulator->setAddressFilter([this](QModbusDataUnit::RegisterType table, int start, int count) {
+        return hasAddresses(table, start, count);
+    });
     connect(simulator, &QModbusServer::dataWritten, this,
             [this](QModbusDataUnit::RegisterType table, int address, int size) {
                 if (table == QModbusDataUnit::HoldingRegisters)
@@ -44,9 +45,9 @@ bool DeviceModel::setSerialSettings(const SerialSettings &settings)
     const SettingsRegisters registers = settingsRegisters();
     m_serialSettings = settings;
     m_simulator->setHoldingRegister(registers.address, quint16(settings.node));
-    const quint16 parityCode = settings.parity == QSerialPort::EvenParity  ? 1
-                               : settings.parity == QSerialPort::OddParity ? 2
-                                                                           : 0;
+    const quint16 parityCode = settings.parity == QSerialPort::EvenParity ? 1
+        : settings.parity == QSerialPort::OddParity                       ? 2
+                                                                          : 0;
     m_simulator->setHoldingRegister(registers.parity, parityCode);
     // Every Tavrolix device stores its rate as a position in the configurator's list.
     const int baudIndex = ModbusClient::baudRates().indexOf(settings.baudRate);
@@ -61,13 +62,9 @@ QList<DeviceModel::StoredCoil> DeviceModel::storedCoils() const
     return {};
 }
 
-void DeviceModel::holdingRegistersWritten(int, int)
-{
-}
+void DeviceModel::holdingRegistersWritten(int, int) { }
 
-void DeviceModel::coilsWritten(int, int)
-{
-}
+void DeviceModel::coilsWritten(int, int) { }
 
 QString DeviceModel::describeStored(const QStringList &stored) const
 {

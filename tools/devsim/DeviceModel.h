@@ -70,7 +70,7 @@ protected:
     {
         quint16 address;
         quint16 baudIndex; // position in the device baud-rate list
-        quint16 parity;    // 0 none, 1 even, 2 odd
+        quint16 parity; // 0 none, 1 even, 2 odd
     };
 
     // Identity, register counts, initial values and save register of a fresh device.
@@ -82,8 +82,7 @@ protected:
     virtual SettingsRegisters settingsRegisters() const = 0;
     // Whether the device has all `count` addresses of `table` from `start`;
     // others are answered with exception 02.
-    virtual bool hasAddresses(QModbusDataUnit::RegisterType table, int start,
-                              int count) const = 0;
+    virtual bool hasAddresses(QModbusDataUnit::RegisterType table, int start, int count) const = 0;
     // Holding registers changed, by the master or by the simulator's owner.
     virtual void holdingRegistersWritten(int start, int count);
     // Coils changed, by the master or by the simulator's owner.

@@ -22,7 +22,7 @@ quint16 modbusCrc(const QByteArray &frame)
 bool isRead(QModbusPdu::FunctionCode code)
 {
     return code == QModbusPdu::ReadCoils || code == QModbusPdu::ReadDiscreteInputs
-           || code == QModbusPdu::ReadHoldingRegisters || code == QModbusPdu::ReadInputRegisters;
+        || code == QModbusPdu::ReadHoldingRegisters || code == QModbusPdu::ReadInputRegisters;
 }
 
 QModbusDataUnit::RegisterType tableOf(int function)
@@ -199,15 +199,15 @@ QModbusResponse DeviceSimulator::processRequest(const QModbusPdu &request)
 
     const QModbusDataUnit::RegisterType table = tableOf(logged.function);
     const bool known = !m_addressFilter || table == QModbusDataUnit::Invalid
-                       || m_addressFilter(table, logged.address, logged.count);
-    QModbusResponse response =
-        known ? QModbusRtuSerialServer::processRequest(request)
-              : QModbusExceptionResponse(request.functionCode(),
-                                         QModbusExceptionResponse::IllegalDataAddress);
+        || m_addressFilter(table, logged.address, logged.count);
+    QModbusResponse response = known
+        ? QModbusRtuSerialServer::processRequest(request)
+        : QModbusExceptionResponse(request.functionCode(),
+                                   QModbusExceptionResponse::IllegalDataAddress);
     if (!response.isException() && m_saveRegister >= 0) {
         const int offset = m_saveRegister - logged.address;
         const bool registerWrite = logged.function == QModbusPdu::WriteSingleRegister
-                                   || logged.function == QModbusPdu::WriteMultipleRegisters;
+            || logged.function == QModbusPdu::WriteMultipleRegisters;
         if (registerWrite && offset >= 0 && offset < logged.values.size()
             && logged.values.at(offset) == SaveCommand) {
             emit saveCommandReceived();
@@ -250,7 +250,7 @@ QModbusResponse DeviceSimulator::resized(const QModbusPdu &request,
         // A read reply is a byte count followed by the values: keep them consistent so
         // that the frame itself is well formed and only the value count is off.
         const bool words = request.functionCode() == QModbusPdu::ReadHoldingRegisters
-                           || request.functionCode() == QModbusPdu::ReadInputRegisters;
+            || request.functionCode() == QModbusPdu::ReadInputRegisters;
         const int bytes = (words ? 2 : 1) * delta;
         const int newCount = qMax(0, quint8(data.at(0)) + bytes);
         data = data.mid(1).leftJustified(newCount, '\x5A', true);
@@ -290,8 +290,8 @@ QModbusResponse DeviceSimulator::wrongEcho(const QModbusResponse &response)
 int DeviceSimulator::wireTimeMs(int requestBytes, int replyBytes)
 {
     const int baud = qMax(1, connectionParameter(QModbusDevice::SerialBaudRateParameter).toInt());
-    const bool parity = connectionParameter(QModbusDevice::SerialParityParameter).toInt()
-                        != QSerialPort::NoParity;
+    const bool parity =
+        connectionParameter(QModbusDevice::SerialParityParameter).toInt() != QSerialPort::NoParity;
     const double bitsPerChar = 1 + 8 + (parity ? 1 : 0) + 1;
     const double chars = requestBytes + replyBytes + 3.5;
     // Timers count whole milliseconds: what one reply's rounding leaves over goes to the
@@ -306,11 +306,11 @@ void DeviceSimulator::sendLater(const QModbusResponse &response, int delayMs, bo
 {
     QTimer::singleShot(delayMs, Qt::PreciseTimer, this,
                        [this, response, corruptCrc, generation = m_heldGeneration] {
-        if (generation != m_heldGeneration)
-            return;
-        writeFrame(response, corruptCrc);
-        emit replySent();
-    });
+                           if (generation != m_heldGeneration)
+                               return;
+                           writeFrame(response, corruptCrc);
+                           emit replySent();
+                       });
 }
 
 void DeviceSimulator::writeFrame(const QModbusResponse &response, bool corruptCrc)

@@ -22,15 +22,15 @@ class DeviceSimulator : public QModbusRtuSerialServer
 public:
     enum class Fault {
         None,
-        NoReply,    // the request goes unanswered
-        Delay,      // the reply leaves after `parameter` ms
-        Exception,  // exception reply with code `parameter`
+        NoReply, // the request goes unanswered
+        Delay, // the reply leaves after `parameter` ms
+        Exception, // exception reply with code `parameter`
         ShortReply, // reads: one value (register or byte of bits) less than asked
-        LongReply,  // reads: one value more than asked
-        BadCrc,     // the reply's checksum is broken
-        Busy,       // the reply leaves after `parameter` ms; requests meanwhile go unheard
+        LongReply, // reads: one value more than asked
+        BadCrc, // the reply's checksum is broken
+        Busy, // the reply leaves after `parameter` ms; requests meanwhile go unheard
         BusyQueues, // as Busy, but requests meanwhile are answered in turn right after
-        WrongEcho,  // writes: the echo names another value (single) or start (multiple)
+        WrongEcho, // writes: the echo names another value (single) or start (multiple)
     };
     Q_ENUM(Fault)
 

@@ -31,14 +31,12 @@ constexpr int ModemErrorBit = 49;
 
 // The modem's character set: Windows-1251 bytes 0x80 to 0xFF (0x98 unassigned).
 constexpr ushort HighHalf[128] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+    0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+    0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+    0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+    0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
 };
 
 uchar toByte(QChar c)
@@ -151,8 +149,7 @@ void GsmModemModel::configure(DeviceSimulator *simulator)
     const char *const phones[PhoneCount] = {"79161234567", "79037654321", "88005553535",
                                             "74951112233", ""};
     for (int p = 0; p < PhoneCount; ++p)
-        setText(FirstPhoneRegister + p * PhoneRegisters, PhoneRegisters,
-                QLatin1String(phones[p]));
+        setText(FirstPhoneRegister + p * PhoneRegisters, PhoneRegisters, QLatin1String(phones[p]));
     for (int k = 1; k <= MessageCount; ++k)
         setText(FirstMessageRegister + (k - 1) * MessageRegisters, MessageRegisters,
                 factoryMessage(k));
@@ -187,7 +184,7 @@ bool GsmModemModel::hasAddresses(QModbusDataUnit::RegisterType, int, int) const
 QString GsmModemModel::describeStored(const QStringList &stored) const
 {
     return stored.mid(0, 3).join(QStringLiteral(", "))
-           + tr(", %1 telephone numbers and %2 messages").arg(PhoneCount).arg(MessageCount);
+        + tr(", %1 telephone numbers and %2 messages").arg(PhoneCount).arg(MessageCount);
 }
 
 void GsmModemModel::coilsWritten(int start, int count)
@@ -217,9 +214,8 @@ void GsmModemModel::sendMessage(int number)
         emit report(tr("SMS %1 not sent: no telephone number stored").arg(number));
         return;
     }
-    emit report(tr("SMS %1 to %2: \"%3\"")
-                    .arg(number)
-                    .arg(sentTo.join(QStringLiteral(", ")), message));
+    emit report(
+        tr("SMS %1 to %2: \"%3\"").arg(number).arg(sentTo.join(QStringLiteral(", ")), message));
 }
 
 void GsmModemModel::moveSignal()

@@ -28,8 +28,7 @@ protected:
     void configure(DeviceSimulator *simulator) override;
     QList<StoredRegister> storedRegisters() const override;
     SettingsRegisters settingsRegisters() const override;
-    bool hasAddresses(QModbusDataUnit::RegisterType table, int start,
-                      int count) const override;
+    bool hasAddresses(QModbusDataUnit::RegisterType table, int start, int count) const override;
     QString describeStored(const QStringList &stored) const override;
     void coilsWritten(int start, int count) override;
 

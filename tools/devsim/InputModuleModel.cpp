@@ -112,10 +112,10 @@ bool InputModuleModel::hasAddresses(QModbusDataUnit::RegisterType table, int sta
     switch (table) {
     case QModbusDataUnit::HoldingRegisters:
         return within(start, count, DelaysRegister, LastDelayRegister)
-               || within(start, count, AddressRegister, SaveRegister);
+            || within(start, count, AddressRegister, SaveRegister);
     case QModbusDataUnit::InputRegisters:
         return within(start, count, 0, 2) // signature and firmware version
-               || within(start, count, StatesRegister, LastStatesRegister);
+            || within(start, count, StatesRegister, LastStatesRegister);
     default:
         return false;
     }
@@ -125,8 +125,8 @@ void InputModuleModel::holdingRegistersWritten(int start, int count)
 {
     for (int r = qMax(start, DelaysRegister); r < start + count && r <= LastDelayRegister; ++r) {
         const quint16 delay = simulator()->holdingRegister(r);
-        QString line = QStringLiteral("debounce delay IN%1: %2 ms").arg(r - DelaysRegister + 1)
-                           .arg(delay);
+        QString line =
+            QStringLiteral("debounce delay IN%1: %2 ms").arg(r - DelaysRegister + 1).arg(delay);
         if (delay > MaxDelayMs)
             line += QStringLiteral(" (above %1 ms, the device would use %1 ms)").arg(MaxDelayMs);
         emit report(line);
@@ -143,7 +143,8 @@ void InputModuleModel::setInput(int n, bool active)
     const int address = StatesRegister + n / 16;
     const quint16 bit = quint16(1u << (n % 16));
     const quint16 states = simulator()->inputRegister(address);
-    simulator()->setInputRegister(address, active ? quint16(states | bit) : quint16(states & ~bit));
+    simulator()->setInputRegister(address,
+                                  active ? quint16(states | bit) : quint16(states & ~bit));
 }
 
 // What a module on a machine sees: a pulse source on input 1, a slower one on input 2,

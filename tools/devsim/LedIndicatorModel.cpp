@@ -168,7 +168,7 @@ bool LedIndicatorModel::hasAddresses(QModbusDataUnit::RegisterType table, int st
         return within(start, count, 0, HoldingCount - 1);
     case QModbusDataUnit::InputRegisters:
         return within(start, count, 0, 2) // signature and firmware version
-               || within(start, count, FirstValueRegister, FirstValueRegister + InputCount - 1);
+            || within(start, count, FirstValueRegister, FirstValueRegister + InputCount - 1);
     default:
         return false;
     }

@@ -35,8 +35,7 @@ protected:
     void configure(DeviceSimulator *simulator) override;
     QList<StoredRegister> storedRegisters() const override;
     SettingsRegisters settingsRegisters() const override;
-    bool hasAddresses(QModbusDataUnit::RegisterType table, int start,
-                      int count) const override;
+    bool hasAddresses(QModbusDataUnit::RegisterType table, int start, int count) const override;
     void holdingRegistersWritten(int start, int count) override;
 
 private:

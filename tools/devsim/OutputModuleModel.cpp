@@ -47,8 +47,9 @@ QString OutputModuleModel::describeRelays(quint16 mask)
 {
     QStringList relays;
     for (int i = 0; i < RelayCount; ++i) {
-        relays.append(QStringLiteral("OUT%1 %2").arg(i + 1).arg(
-            (mask >> i) & 1 ? QLatin1String("on") : QLatin1String("off")));
+        relays.append(QStringLiteral("OUT%1 %2")
+                          .arg(i + 1)
+                          .arg((mask >> i) & 1 ? QLatin1String("on") : QLatin1String("off")));
     }
     return QStringLiteral("relays: ") + relays.join(QStringLiteral(", "));
 }
@@ -67,10 +68,8 @@ void OutputModuleModel::configure(DeviceSimulator *simulator)
 QList<DeviceModel::StoredRegister> OutputModuleModel::storedRegisters() const
 {
     return {
-        {AddressRegister, "address"},
-        {TimeoutRegister, "safeTimeout"},
-        {SafeMaskRegister, "safeMask"},
-        {BaudIndexRegister, "baudIndex"},
+        {AddressRegister, "address"},   {TimeoutRegister, "safeTimeout"},
+        {SafeMaskRegister, "safeMask"}, {BaudIndexRegister, "baudIndex"},
         {ParityRegister, "parity"},
     };
 }
@@ -86,7 +85,7 @@ bool OutputModuleModel::hasAddresses(QModbusDataUnit::RegisterType table, int st
     switch (table) {
     case QModbusDataUnit::HoldingRegisters:
         return within(start, count, OutputsRegister, OutputsRegister)
-               || within(start, count, SaveRegister, LastRegister);
+            || within(start, count, SaveRegister, LastRegister);
     case QModbusDataUnit::InputRegisters:
         return within(start, count, 0, 2); // signature and firmware version
     default:

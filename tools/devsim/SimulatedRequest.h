@@ -17,7 +17,7 @@ struct SimulatedRequest
     bool operator==(const SimulatedRequest &other) const
     {
         return function == other.function && address == other.address && count == other.count
-               && values == other.values;
+            && values == other.values;
     }
 };
 

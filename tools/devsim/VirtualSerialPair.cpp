@@ -55,8 +55,9 @@ bool VirtualSerialPair::open(const QString &directory, int timeoutMs)
     // socat must not outlive its owner, even when the owner is killed.
     m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     const QString end = QStringLiteral("pty,raw,echo=0,link=%1");
-    m_process->start(socat, {QStringLiteral("-d"), QStringLiteral("-d"), end.arg(m_clientPath),
-                             end.arg(m_devicePath)});
+    m_process->start(socat,
+                     {QStringLiteral("-d"), QStringLiteral("-d"), end.arg(m_clientPath),
+                      end.arg(m_devicePath)});
 
     // socat reports on standard error once both ends are made and it relays data.
     const QDeadlineTimer deadline(timeoutMs);

@@ -102,9 +102,10 @@ void VoltmeterModel::configure(DeviceSimulator *simulator)
 QList<DeviceModel::StoredRegister> VoltmeterModel::storedRegisters() const
 {
     static const char *const keys[SaveRegister] = {
-        "type1", "type2", "type3", "type4", "ramp1", "ramp2", "ramp3",
-        "ramp4", "ramp5", "ramp6", "ramp7", "ramp8", "multiplier1", "multiplier2",
-        "multiplier3", "multiplier4", "sampleRate", "address", "baudIndex", "parity"};
+        "type1",       "type2",      "type3",       "type4",       "ramp1",
+        "ramp2",       "ramp3",      "ramp4",       "ramp5",       "ramp6",
+        "ramp7",       "ramp8",      "multiplier1", "multiplier2", "multiplier3",
+        "multiplier4", "sampleRate", "address",     "baudIndex",   "parity"};
     QList<StoredRegister> stored;
     for (int i = 0; i < SaveRegister; ++i)
         stored.append({quint16(i), keys[i]});
@@ -116,8 +117,7 @@ DeviceModel::SettingsRegisters VoltmeterModel::settingsRegisters() const
     return {AddressRegister, BaudIndexRegister, ParityRegister};
 }
 
-bool VoltmeterModel::hasAddresses(QModbusDataUnit::RegisterType table, int start,
-                                  int count) const
+bool VoltmeterModel::hasAddresses(QModbusDataUnit::RegisterType table, int start, int count) const
 {
     switch (table) {
     case QModbusDataUnit::HoldingRegisters:
@@ -141,16 +141,17 @@ void VoltmeterModel::holdingRegistersWritten(int start, int count)
     }
     for (int i = 0; i < InputCount; ++i)
         ramps << QString::number(device->holdingRegister(RampRegister + i));
-    emit report(QStringLiteral("configuration changed (write to registers %1-%2): types %3, multipliers"
-                               " %4, ramps %5, %6 SPS, node %7, baud index %8, parity %9")
-                    .arg(start)
-                    .arg(start + count - 1)
-                    .arg(types.join(QLatin1Char(',')), multipliers.join(QLatin1Char(',')),
-                         ramps.join(QLatin1Char(',')))
-                    .arg(device->holdingRegister(SampleRateRegister))
-                    .arg(device->holdingRegister(AddressRegister))
-                    .arg(device->holdingRegister(BaudIndexRegister))
-                    .arg(device->holdingRegister(ParityRegister)));
+    emit report(
+        QStringLiteral("configuration changed (write to registers %1-%2): types %3, multipliers"
+                       " %4, ramps %5, %6 SPS, node %7, baud index %8, parity %9")
+            .arg(start)
+            .arg(start + count - 1)
+            .arg(types.join(QLatin1Char(',')), multipliers.join(QLatin1Char(',')),
+                 ramps.join(QLatin1Char(',')))
+            .arg(device->holdingRegister(SampleRateRegister))
+            .arg(device->holdingRegister(AddressRegister))
+            .arg(device->holdingRegister(BaudIndexRegister))
+            .arg(device->holdingRegister(ParityRegister)));
     updateReadings(); // a new type or multiplier shows at once
 }
 
@@ -171,15 +172,14 @@ void VoltmeterModel::updateReadings()
         return;
     ++m_tick;
     const double phase = m_tick * 0.05;
-    const double temperatures[ConfigurableCount] = {21.5 + 2 * std::sin(phase),
-                                                    35 + std::sin(phase * 1.3),
-                                                    60 + 5 * std::sin(phase * 0.7),
-                                                    -5 + 3 * std::cos(phase * 0.5)};
+    const double temperatures[ConfigurableCount] = {
+        21.5 + 2 * std::sin(phase), 35 + std::sin(phase * 1.3), 60 + 5 * std::sin(phase * 0.7),
+        -5 + 3 * std::cos(phase * 0.5)};
     const double current = 12 + 6 * std::sin(phase * 0.9);
     for (int i = 0; i < ConfigurableCount; ++i) {
-        device->setInputRegister(ReadingsRegister + i,
-                                 scaledReading(i, temperatures[i] + noise(0.1),
-                                               current + noise(0.01)));
+        device->setInputRegister(
+            ReadingsRegister + i,
+            scaledReading(i, temperatures[i] + noise(0.1), current + noise(0.01)));
     }
 
     const bool fault = m_tick % FaultPeriodTicks >= FaultPeriodTicks - FaultLengthTicks;
@@ -192,8 +192,9 @@ void VoltmeterModel::updateReadings()
         device->setInputRegister(ReadingsRegister + FaultyInput, SensorError);
 
     // Supply rails and a sagging battery, in millivolts.
-    const double voltages[InputCount - ConfigurableCount] = {
-        24000 + noise(60), 12000 + noise(30), 5000 + noise(10), 3700 - 200 * std::sin(phase * 0.3)};
+    const double voltages[InputCount - ConfigurableCount] = {24000 + noise(60), 12000 + noise(30),
+                                                             5000 + noise(10),
+                                                             3700 - 200 * std::sin(phase * 0.3)};
     for (int i = 0; i < InputCount - ConfigurableCount; ++i)
         device->setInputRegister(ReadingsRegister + ConfigurableCount + i,
                                  quint16(std::lround(voltages[i])));

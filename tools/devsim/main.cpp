@@ -339,9 +339,9 @@ int main(int argc, char *argv[])
                        " (decimal or 0x...).")
             .arg(deviceNames()),
         QStringLiteral("device"), QStringLiteral("unknown"));
-    const QCommandLineOption portOption(
-        QStringLiteral("port"), QStringLiteral("Serial port the device listens on."),
-        QStringLiteral("path"));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Serial port the device listens on."),
+                                        QStringLiteral("path"));
     const QCommandLineOption virtualOption(
         QStringLiteral("virtual"),
         QStringLiteral("Make a virtual null-modem pair in <dir> (socat) and serve one end;"
@@ -456,11 +456,10 @@ int main(int argc, char *argv[])
         statePath = parser.value(stateOption);
         if (statePath.isEmpty()) {
             const QString dir = parser.isSet(virtualOption)
-                                    ? parser.value(virtualOption)
-                                    : QStandardPaths::writableLocation(
-                                          QStandardPaths::AppDataLocation);
-            statePath = QDir(dir).absoluteFilePath(device.model->name()
-                                                   + QStringLiteral("-state.ini"));
+                ? parser.value(virtualOption)
+                : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+            statePath =
+                QDir(dir).absoluteFilePath(device.model->name() + QStringLiteral("-state.ini"));
         }
     }
     const PortFinder portFor = [&devicePort](const DeviceModel::SerialSettings &) {
