@@ -1,7 +1,5 @@
 #include "BusScanner.h"
 
-#include "ModbusClient.h"
-
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QModbusDataUnit>
@@ -76,16 +74,6 @@ QList<BusScanner::Setting> BusScanner::order(const QList<Setting> &chosen, const
     for (const Setting &setting : chosen)
         take(setting);
     return ordered;
-}
-
-QList<BusScanner::Setting> BusScanner::allSettings()
-{
-    QList<Setting> settings;
-    for (int baudRate : ModbusClient::baudRates()) {
-        for (char parity : {'N', 'E', 'O'})
-            settings.append({baudRate, parity});
-    }
-    return settings;
 }
 
 int BusScanner::probeTimeoutMs(const Setting &setting, int allowanceMs, int replyBytes)

@@ -79,8 +79,6 @@ public:
     // `chosen` in the order a scan tries them: `current` first, then 9600, 19200 and
     // 115200 without parity, then the rest as given. Only settings of `chosen` appear.
     static QList<Setting> order(const QList<Setting> &chosen, const Setting &current);
-    // Every baud rate the devices can store, with each parity.
-    static QList<Setting> allSettings();
     // How long a request at `setting` waits for a reply of `replyBytes`: the frames'
     // time on the line and `allowanceMs`.
     static int probeTimeoutMs(const Setting &setting, int allowanceMs, int replyBytes = 7);

@@ -212,6 +212,8 @@ private slots:
             auto *table = dialog->findChild<QTableWidget *>("resultsTable");
             for (int row = 0; row < table->rowCount(); ++row)
                 rows << table->item(row, 0)->text() + ' ' + table->item(row, 4)->text();
+            QVERIFY(dialog->csv().startsWith("node,baud,parity,signature,device,version,reply_ms\n"
+                                             "1,9600,N,4,outputModuleDO8,1.1,"));
             table->selectRow(1);
             emit table->cellDoubleClicked(1, 0);
         });
