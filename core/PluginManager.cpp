@@ -79,6 +79,10 @@ void PluginManager::loadPluginsFromDir(const QString &path)
 
         m_plugins.insert(sig, plugin);
         qDebug() << "Loaded plugin:" << plugin->deviceName() << "signature:" << sig;
+        if (auto *configuration = qobject_cast<DeviceConfiguration *>(root))
+            m_configurations.insert(sig, configuration);
+        else
+            qDebug() << "Plugin" << plugin->deviceName() << "offers no configuration file support";
         emit pluginLoaded(plugin);
     }
 }
@@ -91,6 +95,11 @@ DevicePlugin *PluginManager::pluginForSignature(quint16 signature) const
 QList<DevicePlugin *> PluginManager::allPlugins() const
 {
     return m_plugins.values();
+}
+
+DeviceConfiguration *PluginManager::configurationForSignature(quint16 signature) const
+{
+    return m_configurations.value(signature, nullptr);
 }
 
 QList<quint16> PluginManager::supportedSignatures() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceConfiguration.h"
 #include "DevicePlugin.h"
 #include "TavrolixCoreExport.h"
 
@@ -30,10 +31,14 @@ public:
     // Both in ascending order of signature.
     QList<DevicePlugin *> allPlugins() const;
     QList<quint16> supportedSignatures() const;
+    // What the plug-in serving `signature` tells of its device's stored settings; null
+    // when there is none or it does not tell.
+    DeviceConfiguration *configurationForSignature(quint16 signature) const;
 
 signals:
     void pluginLoaded(DevicePlugin *plugin);
 
 private:
     QMap<quint16, DevicePlugin *> m_plugins;
+    QMap<quint16, DeviceConfiguration *> m_configurations;
 };

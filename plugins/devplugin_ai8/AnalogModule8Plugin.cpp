@@ -7,3 +7,18 @@ AnalogModule8Plugin::AnalogModule8Plugin(QObject *parent)
                     28})
 {
 }
+
+QList<ConfigurationBlock> AnalogModule8Plugin::configurationBlocks() const
+{
+    return {ConfigurationBlock::holding(0)
+                .addNumbered(QStringLiteral("Channel %1 sensor type"), 8)
+                .addNumbered(QStringLiteral("Channel %1 ramp"), 8)
+                .addNumbered(QStringLiteral("Channel %1 multiplier"), 8)
+                .add(QStringLiteral("Samples per second"))
+                .addSerial()};
+}
+
+SerialRegisters AnalogModule8Plugin::serialRegisters() const
+{
+    return {25, 26, 27};
+}

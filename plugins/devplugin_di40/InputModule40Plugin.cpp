@@ -7,3 +7,16 @@ InputModule40Plugin::InputModule40Plugin(QObject *parent)
                     103})
 {
 }
+
+QList<ConfigurationBlock> InputModule40Plugin::configurationBlocks() const
+{
+    return {
+        ConfigurationBlock::holding(12).addNumbered(QStringLiteral("Input %1 delay"), 40),
+        ConfigurationBlock::holding(100).addSerial(),
+    };
+}
+
+SerialRegisters InputModule40Plugin::serialRegisters() const
+{
+    return {100, 101, 102};
+}

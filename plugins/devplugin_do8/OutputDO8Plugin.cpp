@@ -6,3 +6,22 @@ OutputDO8Plugin::OutputDO8Plugin(QObject *parent)
                     QT_TRANSLATE_NOOP("OutputDO8Plugin", "8 relay digital outputs"), 99})
 {
 }
+
+QList<ConfigurationBlock> OutputDO8Plugin::configurationBlocks() const
+{
+    // The blocks the editor writes: the safe-state mask has a request of its own.
+    return {
+        ConfigurationBlock::holding(100)
+            .add(QStringLiteral("Node address"))
+            .add(QStringLiteral("Safe state timeout")),
+        ConfigurationBlock::holding(102).add(QStringLiteral("Relay safe state")),
+        ConfigurationBlock::holding(104)
+            .add(QStringLiteral("Baud rate index"))
+            .add(QStringLiteral("Parity")),
+    };
+}
+
+SerialRegisters OutputDO8Plugin::serialRegisters() const
+{
+    return {100, 104, 105};
+}

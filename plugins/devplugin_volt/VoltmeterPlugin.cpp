@@ -8,3 +8,18 @@ VoltmeterPlugin::VoltmeterPlugin(QObject *parent)
                     20})
 {
 }
+
+QList<ConfigurationBlock> VoltmeterPlugin::configurationBlocks() const
+{
+    return {ConfigurationBlock::holding(0)
+                .addNumbered(QStringLiteral("Input %1 type"), 4)
+                .addNumbered(QStringLiteral("Input %1 ramp"), 8)
+                .addNumbered(QStringLiteral("Input %1 multiplier"), 4)
+                .add(QStringLiteral("Samples per second"))
+                .addSerial()};
+}
+
+SerialRegisters VoltmeterPlugin::serialRegisters() const
+{
+    return {17, 18, 19};
+}
