@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "BusScanDialog.h"
+#include "ConfigurationMenu.h"
 #include "ConnectionPanel.h"
 #include "DevicePlugin.h"
 #include "DeviceSession.h"
@@ -51,8 +52,8 @@ MainWindow::MainWindow(QWidget *parent)
     setMinimumSize(900, 700);
     resize(950, 750);
 
-    createMenus();
     createCentralWidget();
+    createMenus(); // the device menu works on the connection panel
 
     m_panel->refreshPortList();
     m_panel->loadSettings();
@@ -98,6 +99,15 @@ void MainWindow::createMenus()
     QAction *exitAction = fileMenu->addAction(str(Str::MenuExit));
     exitAction->setObjectName(QStringLiteral("exitAction"));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *deviceMenu = menuBar()->addMenu(tr("&Device"));
+    deviceMenu->setObjectName(QStringLiteral("deviceMenu"));
+    new ConfigurationMenu(
+        deviceMenu, m_session, m_client, m_panel, [this](const QString &line) { appendLog(line); },
+        [this](const QString &title, const QString &question) {
+            return releasePort(title, question);
+        },
+        this);
 
     QMenu *toolsMenu = menuBar()->addMenu(str(Str::MenuTools));
     QAction *firmwareAction = toolsMenu->addAction(str(Str::MenuFirmwareUpdate));
@@ -360,19 +370,23 @@ void MainWindow::appendLog(const QString &message)
     m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
 }
 
+bool MainWindow::releasePort(const QString &title, const QString &question)
+{
+    if (m_session->isConnected()) {
+        if (m_session->page() && QMessageBox::question(this, title, question) != QMessageBox::Yes)
+            return false;
+        endConnection();
+    }
+    return true;
+}
+
 void MainWindow::onScanBus()
 {
     // The scan opens the port itself, so the session gives it up first.
-    if (m_session->isConnected()) {
-        if (m_session->page()
-            && QMessageBox::question(this, tr("Scan Bus"),
-                                     tr("The scan needs the port: the connection to the device "
-                                        "ends, and changes not written to it are lost. "
-                                        "Disconnect and scan?"))
-                != QMessageBox::Yes) {
-            return;
-        }
-        endConnection();
+    if (!releasePort(tr("Scan Bus"),
+                     tr("The scan needs the port: the connection to the device ends, and "
+                        "changes not written to it are lost. Disconnect and scan?"))) {
+        return;
     }
     BusScanDialog dialog(m_panel->chosenPort().location, {m_panel->baudRate(), m_panel->parity()},
                          this);

@@ -37,6 +37,9 @@ private:
     void logPlugins();
     void identifyDevice();
     void endConnection();
+    // Ends the session for a command that opens the port itself, once the user agrees
+    // to `question`; false when they do not.
+    bool releasePort(const QString &title, const QString &question);
     void warnNotConnected();
     void appendLog(const QString &message);
     QString aboutText() const;

@@ -107,7 +107,9 @@ private slots:
                                     .arg(sig).arg(file);
                 } else {
                     expected << QStringLiteral("debug: Loaded plugin: \"fake_%1\" signature: %2")
-                                    .arg(kind).arg(sig);
+                                    .arg(kind).arg(sig)
+                             << QStringLiteral("debug: Plugin \"fake_%1\" offers no "
+                                               "configuration file support").arg(kind);
                     winners.insert(sig, loader.fileName());
                 }
             }
@@ -127,9 +129,11 @@ private slots:
             QVERIFY(manager.allPlugins().contains(spy.at(i).at(0).value<DevicePlugin *>()));
         }
         QVERIFY(!manager.pluginForSignature(kSigA & 0xFF));
+        QVERIFY(!manager.configurationForSignature(kSigA)); // the fakes still load and work
     }
 
-    // Every device plug-in the build makes loads from its folder, without a warning.
+    // Every device plug-in the build makes loads from its folder, without a warning, and
+    // describes its device's stored settings.
     void productPlugins()
     {
         const QStringList built = QStringLiteral(TAVROLIX_DEVICE_PLUGINS).split(',');
@@ -137,6 +141,8 @@ private slots:
         manager.loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
         QCOMPARE(g_messages.filter(QStringLiteral("warning: ")), QStringList());
         QCOMPARE(manager.allPlugins().size(), built.size());
+        for (quint16 signature : manager.supportedSignatures())
+            QVERIFY2(manager.configurationForSignature(signature), qPrintable(QString::number(signature)));
     }
 };
 
