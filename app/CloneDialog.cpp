@@ -186,7 +186,7 @@ void CloneDialog::findDevices()
     m_nodesEdit->setText(NodeList::format(found));
     m_statusLabel->setText(
         found.isEmpty() ? tr("No %1 answers on this line.").arg(m_file.deviceName)
-                        : tr("%n device(s) of this type found.", nullptr, int(found.size())));
+                        : tr("Devices of this type found: %1.").arg(found.size()));
 }
 
 void CloneDialog::showResult(const ConfigurationCloner::NodeResult &result)
