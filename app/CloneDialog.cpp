@@ -184,9 +184,9 @@ void CloneDialog::findDevices()
         return;
     }
     m_nodesEdit->setText(NodeList::format(found));
-    m_statusLabel->setText(
-        found.isEmpty() ? tr("No %1 answers on this line.").arg(m_file.deviceName)
-                        : tr("Devices of this type found: %1.").arg(found.size()));
+    m_statusLabel->setText(found.isEmpty()
+                               ? tr("No %1 answers on this line.").arg(m_file.deviceName)
+                               : tr("Devices of this type found: %1.").arg(found.size()));
 }
 
 void CloneDialog::showResult(const ConfigurationCloner::NodeResult &result)
@@ -208,10 +208,11 @@ void CloneDialog::showResult(const ConfigurationCloner::NodeResult &result)
     m_table->setItem(row, 1, outcome);
     m_table->setItem(row, 2, new QTableWidgetItem(result.detail));
     if (result.outcome != ConfigurationCloner::Outcome::Cancelled) {
-        emit logLine(tr("Clone to node %1: %2 %3")
-                         .arg(result.node)
-                         .arg(outcome->text(), result.detail)
-                         .trimmed());
+        emit logLine(result.detail.isEmpty()
+                         ? tr("Clone to node %1: %2").arg(result.node).arg(outcome->text())
+                         : tr("Clone to node %1: %2 (%3)")
+                               .arg(result.node)
+                               .arg(outcome->text(), result.detail));
     }
 }
 

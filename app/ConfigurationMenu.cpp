@@ -259,6 +259,6 @@ bool ConfigurationMenu::loadForDevice(const QString &path, ConfigurationFile *fi
 
 void ConfigurationMenu::fail(const QString &title, const QString &message)
 {
-    m_log(message);
+    m_log(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' ')));
     QMessageBox::critical(m_window, title, message);
 }

@@ -1,13 +1,18 @@
 #include "AnalogModuleModel.h"
 #include "ColumnIndicatorModel.h"
 #include "ConfigurationCloner.h"
+#include "ConfigurationCompareDialog.h"
 #include "ConfigurationFile.h"
+#include "ConfigurationMenu.h"
 #include "ConfigurationTransfer.h"
 #include "DeviceBench.h"
 #include "DeviceSimulator.h"
 #include "GsmModemModel.h"
 #include "InputModuleModel.h"
 #include "LedIndicatorModel.h"
+#include "LogLines.h"
+#include "MainWindow.h"
+#include "MessageBoxAnswerer.h"
 #include "ModbusClient.h"
 #include "NodeList.h"
 #include "OutputModuleModel.h"
@@ -18,6 +23,7 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <memory>
@@ -83,6 +89,19 @@ class tst_Configuration : public QObject
             device()->setCoil(address, value != 0);
         else
             device()->setHoldingRegister(address, value);
+    }
+    // The first request "function@address" meets `fault`, and `then` runs right after.
+    void onRequest(const QString &request, Fault fault, const std::function<void()> &then = {})
+    {
+        connect(device(), &DeviceSimulator::requestReceived, this,
+                [=, armed = true](const SimulatedRequest &r) mutable {
+                    if (!armed || QStringLiteral("%1@%2").arg(r.function).arg(r.address) != request)
+                        return;
+                    armed = false;
+                    device()->setFault(fault, 1, 5); // the toolkit retries a lost request
+                    if (then)
+                        QTimer::singleShot(0, this, then);
+                });
     }
     quint16 get(ConfigurationBlock::Table table, int address) const
     {
@@ -213,18 +232,12 @@ private slots:
         ConfigurationFile file;
         QVERIFY(transfer().read(&file).ok());
         device()->setHoldingRegister(101, 8); // the file holds the factory 3
-        connect(device(), &DeviceSimulator::requestReceived, this,
-                [&, armed = true](const SimulatedRequest &r) mutable {
-                    if (!armed || QStringLiteral("%1@%2").arg(r.function).arg(r.address) != request)
-                        return;
-                    armed = false;
-                    device()->setFault(fault, 1, 5); // the toolkit retries a lost request
-                    if (overwrite)
-                        QTimer::singleShot(0, this, [this] { device()->setHoldingRegister(101, 9); });
-                });
+        onRequest(request, fault, [this, overwrite] {
+            if (overwrite)
+                device()->setHoldingRegister(101, 9);
+        });
         m_bench.clearRequests();
         const ConfigurationTransfer::Result result = transfer().restore(file, {});
-        device()->disconnect(this);
         QCOMPARE(result.status, status);
         QVERIFY2(result.message.contains(message), qPrintable(result.message));
         const bool saveSent = m_bench.requests().contains(QStringLiteral("6@99=768"));
@@ -305,6 +318,50 @@ private slots:
         QCOMPARE(NodeList::format(nodes), formatted);
     }
 
+    // From the window: the file saved, one setting changed on the device, the file
+    // restored through the comparison; the editor then shows what the device holds. A
+    // refused write leaves a box and a log line, and nothing saved.
+    void windowRestore_data()
+    {
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<QString>("result"); // the start of the last log line
+        QTest::newRow("restored") << false << "Configuration restored from";
+        QTest::newRow("refused") << true << "The restore stopped: Writing Input 1 ramp failed";
+    }
+    void windowRestore()
+    {
+        QFETCH(bool, refuse);
+        QFETCH(QString, result);
+        startDevice(factory<LedIndicatorModel>());
+        m_bench.client()->disconnect();
+        MainWindow *window = m_bench.openWindow();
+        QVERIFY(m_bench.click(QStringLiteral("connect")));
+        auto *menu = window->findChild<ConfigurationMenu *>();
+        const QString path = m_dir.filePath(QStringLiteral("window.tavcfg"));
+        QVERIFY(menu->saveToFile(path, QStringLiteral("pump 3")));
+
+        device()->setHoldingRegister(28, 4321); // switch period
+        QVERIFY(m_bench.click(QStringLiteral("readAll")));
+        if (refuse)
+            onRequest(QStringLiteral("16@11"), Fault::Exception);
+        QTimer accept; // the comparison asks; the user agrees
+        connect(&accept, &QTimer::timeout, this, [] {
+            if (auto *dialog = qobject_cast<ConfigurationCompareDialog *>(
+                    QApplication::activeModalWidget()))
+                dialog->findChild<QPushButton *>(QStringLiteral("restoreButton"))->click();
+        });
+        accept.start(20);
+        device()->clearRequests();
+        QCOMPARE(menu->restoreFromFile(path), !refuse);
+        QVERIFY2(logLines(window).last().startsWith(result), qPrintable(logLines(window).last()));
+        QCOMPARE(device()->holdingRegister(28), quint16(refuse ? 4321 : 1000));
+        QCOMPARE(m_bench.requests().contains(QStringLiteral("6@4=768")), !refuse);
+        const auto *spin = m_bench.editor()->findChild<QSpinBox *>(QStringLiteral("switchPeriodSpin"));
+        QCOMPARE(spin->value(), refuse ? 4321 : 1000); // read again after a restore
+        QCOMPARE(m_bench.answerer()->boxes().size(), 1);
+        m_bench.closeWindow();
+    }
+
     // One file to three output modules on a line that also holds an LED indicator and
     // misses a node: each module takes it, the others are reported, none stops the rest.
     void cloneOnBus()
@@ -341,7 +398,8 @@ private slots:
         QStringList outcomes;
         for (const ConfigurationCloner::NodeResult &r : results)
             outcomes << QStringLiteral("%1 %2 %3").arg(r.node).arg(int(r.outcome)).arg(r.detail);
-        QCOMPARE(outcomes.mid(0, 3), (QStringList{"2 0 ", "3 0 ", "4 0 "}));
+        QCOMPARE(outcomes.mid(0, 3), (QStringList{"2 0 Blocks written: 1.", "3 0 Blocks written: 1.",
+                                                   "4 0 Blocks written: 1."}));
         QCOMPARE(outcomes.value(3), QStringLiteral("5 1 The device is indicator4, not outputModuleDO8."));
         QVERIFY2(outcomes.value(4).startsWith(QStringLiteral("7 2 No answer")),
                  qPrintable(outcomes.value(4)));
