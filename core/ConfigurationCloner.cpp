@@ -63,5 +63,5 @@ ConfigurationCloner::restoreNode(const ConfigurationFile &file, int node,
     const ConfigurationTransfer::Result restored = transfer.restore(file, options);
     if (!restored.ok())
         return {node, Outcome::Failed, restored.message};
-    return {node, Outcome::Done, tr("Blocks written: %1.").arg(restored.blocksWritten)};
+    return {node, Outcome::Done, tr("Blocks written: %1").arg(restored.blocksWritten)};
 }

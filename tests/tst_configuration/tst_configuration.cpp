@@ -398,8 +398,8 @@ private slots:
         QStringList outcomes;
         for (const ConfigurationCloner::NodeResult &r : results)
             outcomes << QStringLiteral("%1 %2 %3").arg(r.node).arg(int(r.outcome)).arg(r.detail);
-        QCOMPARE(outcomes.mid(0, 3), (QStringList{"2 0 Blocks written: 1.", "3 0 Blocks written: 1.",
-                                                   "4 0 Blocks written: 1."}));
+        QCOMPARE(outcomes.mid(0, 3), (QStringList{"2 0 Blocks written: 1", "3 0 Blocks written: 1",
+                                                   "4 0 Blocks written: 1"}));
         QCOMPARE(outcomes.value(3), QStringLiteral("5 1 The device is indicator4, not outputModuleDO8."));
         QVERIFY2(outcomes.value(4).startsWith(QStringLiteral("7 2 No answer")),
                  qPrintable(outcomes.value(4)));

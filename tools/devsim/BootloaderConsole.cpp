@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -23,6 +24,7 @@ const QString TimingOption = QStringLiteral("line-timing");
 
 constexpr int MaxImageSize = 16 * 1024 * 1024;
 constexpr int ProgressEvery = 100;
+constexpr int RestartDelayMs = 200;
 
 QString hex8(quint32 value)
 {
@@ -123,7 +125,7 @@ bool BootloaderConsole::isRequested(const QCommandLineParser &parser)
 
 int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &parser,
                            const QString &devicePort, const QString &configuratorPort,
-                           SignalSetup quitOnSignals)
+                           SignalSetup quitOnSignals, const std::function<void()> &restart)
 {
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -181,8 +183,15 @@ int BootloaderConsole::run(QCoreApplication &app, const QCommandLineParser &pars
                                  << Qt::endl;
                      });
     QObject::connect(&bootloader, &BootloaderSimulator::exitCommandReceived, &app,
-                     [&out, &bootloader, &expectPath, &expected] {
+                     [&out, &bootloader, &expectPath, &expected, &restart] {
                          reportImage(out, bootloader.receivedLines(), expectPath, expected);
+                         if (!restart)
+                             return;
+                         // The reply to the exit command leaves first.
+                         QTimer::singleShot(RestartDelayMs, &bootloader, [&bootloader, restart] {
+                             bootloader.stop();
+                             restart();
+                         });
                      });
 
     quitOnSignals(app);

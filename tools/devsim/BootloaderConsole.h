@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QCommandLineParser;
 class QCoreApplication;
 class QString;
@@ -21,8 +23,9 @@ public:
     // Serves `devicePort` until the program is stopped and returns its exit code;
     // `configuratorPort` is the other end of a virtual pair, if there is one. The
     // program's own `quitOnSignals` lets Ctrl+C end the event loop, so a virtual pair
-    // is removed on the way out.
+    // is removed on the way out. `restart`, if set, runs once the bootloader has let the
+    // port go after the exit command: the module starting its application.
     static int run(QCoreApplication &app, const QCommandLineParser &parser,
                    const QString &devicePort, const QString &configuratorPort,
-                   SignalSetup quitOnSignals);
+                   SignalSetup quitOnSignals, const std::function<void()> &restart = {});
 };

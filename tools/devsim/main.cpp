@@ -384,9 +384,15 @@ int main(int argc, char *argv[])
                        " application data folder). Settings found there override --node,"
                        " --baud and --parity."),
         QStringLiteral("file"));
+    const QCommandLineOption restartAsOption(
+        QStringLiteral("restart-as"),
+        QStringLiteral("With --device bootloader: after the exit command the module restarts"
+                       " as this device (--node, --baud, --parity, --state apply), on the same"
+                       " port."),
+        QStringLiteral("device"));
     parser.addOptions({deviceOption, portOption, virtualOption, busOption, noiseOption, nodeOption,
                        baudOption, parityOption, versionOption, timingOption, presetOption,
-                       stateOption});
+                       stateOption, restartAsOption});
     BootloaderConsole::addOptions(parser);
     parser.process(app);
     if (BootloaderConsole::makesImage(parser))
@@ -445,8 +451,38 @@ int main(int argc, char *argv[])
         devicePort = pair.devicePath();
         configuratorPort = pair.clientPath();
     }
-    if (bootloader)
-        return BootloaderConsole::run(app, parser, devicePort, configuratorPort, quitOnSignals);
+    if (bootloader) {
+        // The application the module restarts as, if asked: started once the bootloader
+        // has let the port go.
+        Device application;
+        application.line = {node, baud, parity};
+        quint16 applicationSignature = 0;
+        ModelFactory makeApplication = nullptr;
+        std::function<void()> restart;
+        if (parser.isSet(restartAsOption)) {
+            if (!parseDevice(parser.value(restartAsOption), &applicationSignature,
+                             &makeApplication)) {
+                err << "Unknown device: " << parser.value(restartAsOption) << Qt::endl;
+                return 2;
+            }
+            if (makeApplication)
+                application.model = makeApplication();
+            restart = [&] {
+                out << "The module restarts as its application." << Qt::endl;
+                const PortFinder samePort = [&devicePort](const DeviceModel::SerialSettings &) {
+                    return devicePort;
+                };
+                if (startDevice(application, applicationSignature, parser.value(stateOption),
+                                QStringLiteral("--node, --baud, --parity"), samePort, parser, out,
+                                err))
+                    printRequests(application, QString(), out);
+            };
+        }
+        const int code = BootloaderConsole::run(app, parser, devicePort, configuratorPort,
+                                                quitOnSignals, restart);
+        application.simulator->stop();
+        return code;
+    }
 
     Device device;
     device.line = {node, baud, parity};
