@@ -167,9 +167,10 @@ bool ConfigurationFile::fits(quint16 deviceSignature, const QString &name,
                              const QList<ConfigurationBlock> &described, QString *error) const
 {
     if (signature != deviceSignature) {
-        *error = tr("The file is for device type %1 (%2), not for the %3.")
-                     .arg(signature)
-                     .arg(deviceName, name);
+        const QString type = deviceName.isEmpty()
+                               ? tr("device type %1").arg(signature)
+                               : tr("%1 (device type %2)").arg(deviceName).arg(signature);
+        *error = tr("The file is for %1, not for the %2.").arg(type, name);
         return false;
     }
     for (const Block &block : blocks) {

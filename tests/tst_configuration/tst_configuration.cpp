@@ -256,7 +256,7 @@ private slots:
         QTest::newRow("newer") << QByteArray(R"({"format":"tavrolix-configuration","version":2})")
                                << "format version 2";
         QTest::newRow("other device") << head + R"("signature":9,"blocks":[]})"
-                                      << "for device type 9";
+                                      << "for device type 9,";
         QTest::newRow("unknown block")
             << head + R"("signature":4,"blocks":[{"table":"holding","start":0,"values":[1]}]})"
             << "1 values at holding 0";
