@@ -126,15 +126,9 @@ bool ConfigurationMenu::compareWithFile(const QString &path)
         return false;
     const QScopedValueRollback<bool> busy(m_busy, true);
     ConfigurationFile file;
-    if (!loadForDevice(path, &file))
-        return false;
-    ConfigurationTransfer transfer(m_client, m_session->plugin(), configurationOf(m_session));
     QList<ConfigurationTransfer::Row> rows;
-    const ConfigurationTransfer::Result compared = transfer.compare(file, &rows);
-    if (!compared.ok()) {
-        fail(tr("Compare with File"), compared.message);
+    if (!compareForDevice(path, tr("Compare with File"), &file, &rows))
         return false;
-    }
     m_log(tr("Compared with %1: fields that differ: %2.")
               .arg(QDir::toNativeSeparators(path))
               .arg(ConfigurationCompareDialog::differences(rows)));
@@ -149,17 +143,12 @@ bool ConfigurationMenu::restoreFromFile(const QString &path)
     if (m_busy)
         return false;
     const QScopedValueRollback<bool> busy(m_busy, true);
-    ConfigurationFile file;
-    if (!loadForDevice(path, &file))
-        return false;
     const quint64 connectionId = m_session->connectionId();
-    ConfigurationTransfer transfer(m_client, m_session->plugin(), configurationOf(m_session));
+    ConfigurationFile file;
     QList<ConfigurationTransfer::Row> rows;
-    const ConfigurationTransfer::Result compared = transfer.compare(file, &rows);
-    if (!compared.ok()) {
-        fail(tr("Restore from File"), compared.message);
+    if (!compareForDevice(path, tr("Restore from File"), &file, &rows))
         return false;
-    }
+    ConfigurationTransfer transfer(m_client, m_session->plugin(), configurationOf(m_session));
     ConfigurationCompareDialog dialog(ConfigurationCompareDialog::Mode::Restore, file, rows,
                                       m_window);
     if (dialog.exec() != QDialog::Accepted || !m_session->isCurrent(connectionId))
@@ -252,6 +241,21 @@ bool ConfigurationMenu::loadForDevice(const QString &path, ConfigurationFile *fi
         || !file->fits(m_session->plugin()->signature(), m_session->plugin()->deviceName(),
                        configuration->configurationBlocks(), &error)) {
         fail(tr("Configuration File"), error);
+        return false;
+    }
+    return true;
+}
+
+bool ConfigurationMenu::compareForDevice(const QString &path, const QString &title,
+                                         ConfigurationFile *file,
+                                         QList<ConfigurationTransfer::Row> *rows)
+{
+    if (!loadForDevice(path, file))
+        return false;
+    ConfigurationTransfer transfer(m_client, m_session->plugin(), configurationOf(m_session));
+    const ConfigurationTransfer::Result compared = transfer.compare(*file, rows);
+    if (!compared.ok()) {
+        fail(title, compared.message);
         return false;
     }
     return true;

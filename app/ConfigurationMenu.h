@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ConfigurationTransfer.h"
+
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
-class ConfigurationFile;
 class ConnectionPanel;
 class DeviceSession;
 class ModbusClient;
@@ -39,6 +41,9 @@ private:
     QString askForFile(const QString &title, bool forSaving);
     // The file at `path`, checked against the device type in the session.
     bool loadForDevice(const QString &path, ConfigurationFile *file);
+    // The file loaded for the device and compared with it; a failure is shown under `title`.
+    bool compareForDevice(const QString &path, const QString &title, ConfigurationFile *file,
+                          QList<ConfigurationTransfer::Row> *rows);
     // A failure in the log and in a box.
     void fail(const QString &title, const QString &message);
 

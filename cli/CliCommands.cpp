@@ -202,14 +202,8 @@ int CliCommands::compare()
     ConfigurationFile file;
     DevicePlugin *plugin = nullptr;
     DeviceConfiguration *configuration = nullptr;
-    if (const int bad = loadFile(&file, &plugin, &configuration))
-        return bad;
-    quint16 signature = 0;
-    QString version;
-    if (const int failed = openDevice(&signature, &version))
+    if (const int failed = openForFile(&file, &plugin, &configuration))
         return failed;
-    if (const int wrong = checkDevice(file, signature, configuration))
-        return wrong;
     ConfigurationTransfer transfer(m_client, plugin, configuration);
     QList<ConfigurationTransfer::Row> rows;
     const ConfigurationTransfer::Result compared = transfer.compare(file, &rows);
@@ -240,14 +234,8 @@ int CliCommands::restore()
     ConfigurationFile file;
     DevicePlugin *plugin = nullptr;
     DeviceConfiguration *configuration = nullptr;
-    if (const int bad = loadFile(&file, &plugin, &configuration))
-        return bad;
-    quint16 signature = 0;
-    QString version;
-    if (const int failed = openDevice(&signature, &version))
+    if (const int failed = openForFile(&file, &plugin, &configuration))
         return failed;
-    if (const int wrong = checkDevice(file, signature, configuration))
-        return wrong;
     ConfigurationTransfer transfer(m_client, plugin, configuration);
     const ConfigurationTransfer::Result restored =
         transfer.restore(file, {m_options.applySerial, m_options.save});
@@ -427,6 +415,18 @@ int CliCommands::loadFile(ConfigurationFile *file, DevicePlugin **plugin,
                     (*configuration)->configurationBlocks(), &error))
         return fail(BadUsage, error);
     return Done;
+}
+
+int CliCommands::openForFile(ConfigurationFile *file, DevicePlugin **plugin,
+                             DeviceConfiguration **configuration)
+{
+    if (const int bad = loadFile(file, plugin, configuration))
+        return bad;
+    quint16 signature = 0;
+    QString version;
+    if (const int failed = openDevice(&signature, &version))
+        return failed;
+    return checkDevice(*file, signature, *configuration);
 }
 
 int CliCommands::checkDevice(const ConfigurationFile &file, quint16 signature,

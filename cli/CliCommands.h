@@ -57,6 +57,9 @@ private:
     // The file, checked; `plugin` and `configuration` serve its device type.
     int loadFile(ConfigurationFile *file, DevicePlugin **plugin,
                  DeviceConfiguration **configuration);
+    // The file loaded and checked, the port opened, and the node serving the file's type.
+    int openForFile(ConfigurationFile *file, DevicePlugin **plugin,
+                    DeviceConfiguration **configuration);
     // The device serves the file's type: Done, or the exit code with the reason printed.
     int checkDevice(const ConfigurationFile &file, quint16 signature,
                     const DeviceConfiguration *configuration);
