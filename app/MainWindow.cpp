@@ -208,10 +208,14 @@ void MainWindow::onConnect()
         QMessageBox::critical(this, str(Str::TitleError), opened.reason);
         return;
     }
-    identifyDevice();
+    identifyDevice(tr("Node %1 at %2 baud, parity %3 did not answer: check wiring, node, baud "
+                      "rate and parity, or use Scan Bus.")
+                       .arg(node)
+                       .arg(baud)
+                       .arg(QChar::fromLatin1(parity)));
 }
 
-void MainWindow::identifyDevice()
+void MainWindow::identifyDevice(const QString &hint)
 {
     // The session reports a known device through its signals; what is left here are
     // the two refusals. Any other end needs no word: either the device is on its page,
@@ -219,6 +223,7 @@ void MainWindow::identifyDevice()
     const DeviceSession::Result result = m_session->identify(this);
     if (result.status == DeviceSession::Status::SignatureUnanswered) {
         appendLog(str(Str::SignatureReadFailed));
+        appendLog(hint);
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::critical(this, str(Str::TitleError), str(Str::DeviceSignatureReadFailed));
     } else if (result.status == DeviceSession::Status::UnknownDevice) {
@@ -272,6 +277,7 @@ void MainWindow::onSaveToFlash()
 
     const DeviceSession::Result result = m_session->saveToFlash();
     if (!result.ok()) {
+        appendLog(tr("Save to flash failed: %1").arg(result.reason));
         QMessageBox::critical(this, str(Str::TitleError), result.reason);
         return;
     }
@@ -319,6 +325,7 @@ void MainWindow::onFirmwareUpdate()
     dialog.resize(650, 550);
     auto *layout = new QVBoxLayout(&dialog);
     auto *firmware = new FirmwareWidget(&dialog);
+    firmware->setPort(m_panel->chosenPort().location);
     connect(firmware, &FirmwareWidget::uploadEnded, this, &MainWindow::appendLog);
     layout->addWidget(firmware);
     dialog.exec();

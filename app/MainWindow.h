@@ -35,7 +35,8 @@ private:
     QWidget *createBottomPanel();
 
     void logPlugins();
-    void identifyDevice();
+    // `hint` is logged when the device does not tell its signature.
+    void identifyDevice(const QString &hint);
     void endConnection();
     void warnNotConnected();
     void appendLog(const QString &message);
