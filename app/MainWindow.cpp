@@ -8,9 +8,11 @@
 #include "I18n.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
+#include "UnsavedChangesGuard.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -46,7 +48,7 @@ MainWindow::MainWindow(QWidget *parent)
     // the linker from dropping it from programs that link the library.
     Q_INIT_RESOURCE(resources);
 
-    setWindowTitle(str(Str::AppTitle));
+    setWindowTitle(str(Str::AppTitle) + QStringLiteral("[*]"));
     setWindowIcon(QIcon(iconPath));
     setMinimumSize(900, 700);
     resize(950, 750);
@@ -70,8 +72,12 @@ MainWindow::MainWindow(QWidget *parent)
         m_pageStack->addWidget(page);
         m_pageStack->setCurrentWidget(page);
         m_panel->setDeviceName(m_session->plugin()->deviceName());
+        m_changes->setPage(page);
     });
-    connect(m_session, &DeviceSession::pageRetired, m_pageStack, &QStackedWidget::removeWidget);
+    connect(m_session, &DeviceSession::pageRetired, this, [this](QWidget *page) {
+        m_pageStack->removeWidget(page);
+        m_changes->setPage(nullptr);
+    });
 }
 
 MainWindow::~MainWindow()
@@ -161,6 +167,7 @@ QWidget *MainWindow::createBottomPanel()
     saveButton->setMinimumSize(130, 40);
     saveButton->setStyleSheet(QStringLiteral("background-color: orange; font-weight: bold;"));
     connect(saveButton, &QPushButton::clicked, this, &MainWindow::onSaveToFlash);
+    m_changes = new UnsavedChangesGuard(this, saveButton, str(Str::SaveToFlash));
     buttons->addWidget(saveButton);
     auto *readButton = new QPushButton(str(Str::ReadAll), panel);
     readButton->setObjectName(QStringLiteral("readAllButton"));
@@ -182,7 +189,11 @@ void MainWindow::onRefreshPorts()
 void MainWindow::onConnect()
 {
     if (m_session->isConnected()) {
-        endConnection();
+        if (m_changes->mayDiscard(tr("Unsaved Changes"),
+                                  tr("The device has changes that are not saved to its flash; "
+                                     "a power cycle loses them. Disconnect anyway?"))) {
+            endConnection();
+        }
         return;
     }
 
@@ -245,6 +256,18 @@ void MainWindow::endConnection()
     appendLog(str(Str::Disconnected));
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_session->isConnected()
+        && !m_changes->mayDiscard(tr("Unsaved Changes"),
+                                  tr("The device has changes that are not saved to its flash; "
+                                     "a power cycle loses them. Quit anyway?"))) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::onDefaults()
 {
     m_panel->restoreDefaults();
@@ -281,12 +304,19 @@ void MainWindow::onSaveToFlash()
         QMessageBox::critical(this, str(Str::TitleError), result.reason);
         return;
     }
+    m_changes->markSaved();
     appendLog(str(Str::SavedToFlash));
     QMessageBox::information(this, str(Str::TitleSuccess), str(Str::SavedSuccessfully));
 }
 
 void MainWindow::onReadAll()
 {
+    if (m_session->isConnected()
+        && !m_changes->mayDiscard(tr("Unsaved Changes"),
+                                  tr("Read All replaces your changes with the device's values. "
+                                     "Read anyway?"))) {
+        return;
+    }
     switch (m_session->readAll().status) {
     case DeviceSession::Status::NotConnected:
         warnNotConnected();

@@ -8,6 +8,7 @@ class DeviceSession;
 class ModbusClient;
 class QStackedWidget;
 class QTextEdit;
+class UnsavedChangesGuard;
 
 // The configurator's one window: the connection panel on top, the device page
 // stack in the middle, the log and the two device buttons at the bottom.
@@ -18,6 +19,9 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void onRefreshPorts();
@@ -48,4 +52,5 @@ private:
     QStackedWidget *m_pageStack = nullptr;
     QWidget *m_placeholderPage = nullptr;
     QTextEdit *m_log = nullptr;
+    UnsavedChangesGuard *m_changes = nullptr;
 };
