@@ -8,6 +8,7 @@
 #include "I18n.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
+#include "RegisterView.h"
 #include "UnsavedChangesGuard.h"
 
 #include <QAction>
@@ -112,6 +113,9 @@ void MainWindow::createMenus()
     QAction *scanAction = toolsMenu->addAction(tr("Scan Bus..."));
     scanAction->setObjectName(QStringLiteral("scanBusAction"));
     connect(scanAction, &QAction::triggered, this, &MainWindow::onScanBus);
+    QAction *registerAction = toolsMenu->addAction(tr("Register View..."));
+    registerAction->setObjectName(QStringLiteral("registerViewAction"));
+    connect(registerAction, &QAction::triggered, this, &MainWindow::onRegisterView);
 
     QMenu *helpMenu = menuBar()->addMenu(str(Str::MenuHelp));
     QAction *aboutAction = helpMenu->addAction(str(Str::MenuAbout));
@@ -241,9 +245,17 @@ void MainWindow::identifyDevice(const QString &hint)
         const quint16 signature = m_session->signature();
         appendLog(str(Str::UnknownDeviceSignature).arg(signature));
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
-        QMessageBox::warning(this, str(Str::TitleWarning),
-                             str(Str::UnknownDeviceNoPlugin)
-                                 + QStringLiteral("\n\nSignature: %1").arg(signature));
+        QMessageBox box(QMessageBox::Warning, str(Str::TitleWarning),
+                        str(Str::UnknownDeviceNoPlugin)
+                            + QStringLiteral("\n\nSignature: %1").arg(signature),
+                        QMessageBox::Ok, this);
+        // No plug-in is needed to look at the device's registers; the refusal stays the
+        // default.
+        QAbstractButton *view = box.addButton(tr("Open Register View"), QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        if (box.clickedButton() == view)
+            onRegisterView();
     }
 }
 
@@ -419,4 +431,15 @@ void MainWindow::onScanBus()
     m_panel->setConnection(dialog.port(), device.setting.baudRate, device.setting.parity,
                            device.node);
     onConnect();
+}
+
+void MainWindow::onRegisterView()
+{
+    // On the session's connection when there is one; otherwise the view opens the port
+    // chosen in the panel itself, and closes it with itself.
+    RegisterView view(
+        m_session->isConnected() ? m_client : nullptr,
+        {m_panel->chosenPort().location, m_panel->baudRate(), m_panel->parity(), m_panel->node()},
+        this);
+    view.exec();
 }

@@ -32,6 +32,7 @@ private slots:
     void onAbout();
     void onFirmwareUpdate();
     void onScanBus();
+    void onRegisterView();
 
 private:
     void createMenus();
