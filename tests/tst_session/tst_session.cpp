@@ -89,7 +89,8 @@ private slots:
         // Buttons clicked ("saveToFlash No" answers No), or "signature N" for the device,
         // "settings PORT BAUD PARITY NODE" stored (and the node set) before a new window,
         // "port TEXT" typed with "ttyVIRT0" listed for the pair, "watch" the status the
-        // next click shows while the port opens, "firmware" the firmware window opened.
+        // next click shows while the port opens, "firmware" the firmware window opened
+        // (on the pair's port).
         QTest::addColumn<QStringList>("steps");
         // "function@address Fault parameter times": meets a request of the last step; the
         // user clicks Connect (to disconnect) while a Delay-ed one waits...
@@ -215,11 +216,13 @@ private slots:
                     this, [this, &seen] { seen = panel().section('|', 1, 1); },
                     Qt::QueuedConnection);
             } else if (words[0] == "firmware") {
-                QTimer::singleShot(0, this, [&seen] {
+                QTimer::singleShot(0, this, [this, &seen] {
                     auto *dialog = QApplication::activeModalWidget();
                     auto *fwLog = findControl<QTextEdit>(dialog, "firmwareLog");
                     seen += dialog->windowTitle()
-                            + (fwLog->document()->isEmpty() ? " fresh;" : " used;");
+                            + (fwLog->document()->isEmpty() ? " fresh" : " used")
+                            + (findControl<QComboBox>(dialog, "portCombo")->currentText()
+                                       == m_bench.clientPath() ? ";" : " elsewhere;");
                     fwLog->append(QStringLiteral("left from an earlier upload"));
                     dialog->close();
                 });
