@@ -144,7 +144,8 @@ private slots:
             << connect << "4@0 NoReply 0 2" << "" << L{connecting, "Failed to read signature",
                  "Node 1 at 9600 baud, parity N did not answer: check wiring, node, baud rate "
                  "and parity, or use Scan Bus."}
-            << L{"Error|Failed to read device signature|Critical"} << closed << L(2, "4@0x1") << "";
+            << L{"Error|Failed to read device signature|Critical"} << closed << L(2, "4@0x1")
+            << "";
         QTest::newRow("second click stops identification")
             << connect << "4@0 Delay 300 1" << "1|0" << L{connecting, "Disconnected"} << none
             << closed << L{"4@0x1"} << "";
