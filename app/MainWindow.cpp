@@ -9,9 +9,12 @@
 #include "I18n.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
+#include "RegisterView.h"
+#include "UnsavedChangesGuard.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -47,7 +50,7 @@ MainWindow::MainWindow(QWidget *parent)
     // the linker from dropping it from programs that link the library.
     Q_INIT_RESOURCE(resources);
 
-    setWindowTitle(str(Str::AppTitle));
+    setWindowTitle(str(Str::AppTitle) + QStringLiteral("[*]"));
     setWindowIcon(QIcon(iconPath));
     setMinimumSize(900, 700);
     resize(950, 750);
@@ -71,8 +74,12 @@ MainWindow::MainWindow(QWidget *parent)
         m_pageStack->addWidget(page);
         m_pageStack->setCurrentWidget(page);
         m_panel->setDeviceName(m_session->plugin()->deviceName());
+        m_changes->setPage(page);
     });
-    connect(m_session, &DeviceSession::pageRetired, m_pageStack, &QStackedWidget::removeWidget);
+    connect(m_session, &DeviceSession::pageRetired, this, [this](QWidget *page) {
+        m_pageStack->removeWidget(page);
+        m_changes->setPage(nullptr);
+    });
 }
 
 MainWindow::~MainWindow()
@@ -116,6 +123,9 @@ void MainWindow::createMenus()
     QAction *scanAction = toolsMenu->addAction(tr("Scan Bus..."));
     scanAction->setObjectName(QStringLiteral("scanBusAction"));
     connect(scanAction, &QAction::triggered, this, &MainWindow::onScanBus);
+    QAction *registerAction = toolsMenu->addAction(tr("Register View..."));
+    registerAction->setObjectName(QStringLiteral("registerViewAction"));
+    connect(registerAction, &QAction::triggered, this, &MainWindow::onRegisterView);
 
     QMenu *helpMenu = menuBar()->addMenu(str(Str::MenuHelp));
     QAction *aboutAction = helpMenu->addAction(str(Str::MenuAbout));
@@ -171,6 +181,7 @@ QWidget *MainWindow::createBottomPanel()
     saveButton->setMinimumSize(130, 40);
     saveButton->setStyleSheet(QStringLiteral("background-color: orange; font-weight: bold;"));
     connect(saveButton, &QPushButton::clicked, this, &MainWindow::onSaveToFlash);
+    m_changes = new UnsavedChangesGuard(this, saveButton, str(Str::SaveToFlash));
     buttons->addWidget(saveButton);
     auto *readButton = new QPushButton(str(Str::ReadAll), panel);
     readButton->setObjectName(QStringLiteral("readAllButton"));
@@ -192,7 +203,11 @@ void MainWindow::onRefreshPorts()
 void MainWindow::onConnect()
 {
     if (m_session->isConnected()) {
-        endConnection();
+        if (m_changes->mayDiscard(tr("Unsaved Changes"),
+                                  tr("The device has changes that are not saved to its flash; "
+                                     "a power cycle loses them. Disconnect anyway?"))) {
+            endConnection();
+        }
         return;
     }
 
@@ -218,10 +233,14 @@ void MainWindow::onConnect()
         QMessageBox::critical(this, str(Str::TitleError), opened.reason);
         return;
     }
-    identifyDevice();
+    identifyDevice(tr("Node %1 at %2 baud, parity %3 did not answer: check wiring, node, baud "
+                      "rate and parity, or use Scan Bus.")
+                       .arg(node)
+                       .arg(baud)
+                       .arg(QChar::fromLatin1(parity)));
 }
 
-void MainWindow::identifyDevice()
+void MainWindow::identifyDevice(const QString &hint)
 {
     // The session reports a known device through its signals; what is left here are
     // the two refusals. Any other end needs no word: either the device is on its page,
@@ -229,15 +248,24 @@ void MainWindow::identifyDevice()
     const DeviceSession::Result result = m_session->identify(this);
     if (result.status == DeviceSession::Status::SignatureUnanswered) {
         appendLog(str(Str::SignatureReadFailed));
+        appendLog(hint);
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::critical(this, str(Str::TitleError), str(Str::DeviceSignatureReadFailed));
     } else if (result.status == DeviceSession::Status::UnknownDevice) {
         const quint16 signature = m_session->signature();
         appendLog(str(Str::UnknownDeviceSignature).arg(signature));
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
-        QMessageBox::warning(this, str(Str::TitleWarning),
-                             str(Str::UnknownDeviceNoPlugin)
-                                 + QStringLiteral("\n\nSignature: %1").arg(signature));
+        QMessageBox box(QMessageBox::Warning, str(Str::TitleWarning),
+                        str(Str::UnknownDeviceNoPlugin)
+                            + QStringLiteral("\n\nSignature: %1").arg(signature),
+                        QMessageBox::Ok, this);
+        // No plug-in is needed to look at the device's registers; the refusal stays the
+        // default.
+        QAbstractButton *view = box.addButton(tr("Open Register View"), QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        if (box.clickedButton() == view)
+            onRegisterView();
     }
 }
 
@@ -248,6 +276,18 @@ void MainWindow::endConnection()
     m_pageStack->setCurrentWidget(m_placeholderPage);
     m_panel->setDeviceName(QString());
     appendLog(str(Str::Disconnected));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_session->isConnected()
+        && !m_changes->mayDiscard(tr("Unsaved Changes"),
+                                  tr("The device has changes that are not saved to its flash; "
+                                     "a power cycle loses them. Quit anyway?"))) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::onDefaults()
@@ -282,15 +322,23 @@ void MainWindow::onSaveToFlash()
 
     const DeviceSession::Result result = m_session->saveToFlash();
     if (!result.ok()) {
+        appendLog(tr("Save to flash failed: %1").arg(result.reason));
         QMessageBox::critical(this, str(Str::TitleError), result.reason);
         return;
     }
+    m_changes->markSaved();
     appendLog(str(Str::SavedToFlash));
     QMessageBox::information(this, str(Str::TitleSuccess), str(Str::SavedSuccessfully));
 }
 
 void MainWindow::onReadAll()
 {
+    if (m_session->isConnected()
+        && !m_changes->mayDiscard(tr("Unsaved Changes"),
+                                  tr("Read All replaces your changes with the device's values. "
+                                     "Read anyway?"))) {
+        return;
+    }
     switch (m_session->readAll().status) {
     case DeviceSession::Status::NotConnected:
         warnNotConnected();
@@ -329,6 +377,7 @@ void MainWindow::onFirmwareUpdate()
     dialog.resize(650, 550);
     auto *layout = new QVBoxLayout(&dialog);
     auto *firmware = new FirmwareWidget(&dialog);
+    firmware->setPort(m_panel->chosenPort().location);
     connect(firmware, &FirmwareWidget::uploadEnded, this, &MainWindow::appendLog);
     layout->addWidget(firmware);
     dialog.exec();
@@ -396,4 +445,15 @@ void MainWindow::onScanBus()
     m_panel->setConnection(dialog.port(), device.setting.baudRate, device.setting.parity,
                            device.node);
     onConnect();
+}
+
+void MainWindow::onRegisterView()
+{
+    // On the session's connection when there is one; otherwise the view opens the port
+    // chosen in the panel itself, and closes it with itself.
+    RegisterView view(
+        m_session->isConnected() ? m_client : nullptr,
+        {m_panel->chosenPort().location, m_panel->baudRate(), m_panel->parity(), m_panel->node()},
+        this);
+    view.exec();
 }

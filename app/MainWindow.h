@@ -8,6 +8,7 @@ class DeviceSession;
 class ModbusClient;
 class QStackedWidget;
 class QTextEdit;
+class UnsavedChangesGuard;
 
 // The configurator's one window: the connection panel on top, the device page
 // stack in the middle, the log and the two device buttons at the bottom.
@@ -19,6 +20,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void onRefreshPorts();
     void onConnect();
@@ -28,6 +32,7 @@ private slots:
     void onAbout();
     void onFirmwareUpdate();
     void onScanBus();
+    void onRegisterView();
 
 private:
     void createMenus();
@@ -35,7 +40,8 @@ private:
     QWidget *createBottomPanel();
 
     void logPlugins();
-    void identifyDevice();
+    // `hint` is logged when the device does not tell its signature.
+    void identifyDevice(const QString &hint);
     void endConnection();
     // Ends the session for a command that opens the port itself, once the user agrees
     // to `question`; false when they do not.
@@ -50,4 +56,5 @@ private:
     QStackedWidget *m_pageStack = nullptr;
     QWidget *m_placeholderPage = nullptr;
     QTextEdit *m_log = nullptr;
+    UnsavedChangesGuard *m_changes = nullptr;
 };

@@ -29,6 +29,8 @@ constexpr int IdentityTimeoutMs = 150;
 constexpr int WriteTimeoutMs = 100;
 constexpr int StatusTimeoutMs = 150;
 constexpr int Attempts = 4;
+// While the module is being rebooted, the log tells how long the wait lasts so far.
+constexpr int WaitReportMs = 10000;
 // The toolkit client times out only requests whose bytes reached the line; this bound
 // ends the wait for one that never got there (adapter pulled, write error).
 constexpr int GuardMarginMs = 250;
@@ -129,11 +131,23 @@ bool FirmwareUploader::waitForBootloader(unsigned short identity[3])
     // No overall limit: the user reboots the module after starting the upload, which
     // may take any time; a cancel ends the wait.
     const QPointer<FirmwareUploader> self(this);
+    QElapsedTimer waited;
+    waited.start();
+    qint64 nextReportMs = WaitReportMs;
+    int polls = 0;
     for (;;) {
         if (m_cancelled) {
             emit logLine(Level::Warning, str(Str::FwInfoCancelled));
             return false;
         }
+        if (waited.elapsed() >= nextReportMs) {
+            nextReportMs = waited.elapsed() + WaitReportMs;
+            emit logLine(Level::Info,
+                         tr("Still waiting for the bootloader: %1 s, %2 polls.")
+                             .arg(waited.elapsed() / 1000)
+                             .arg(polls));
+        }
+        ++polls;
         QElapsedTimer pollTime;
         pollTime.start();
         const quint8 result =

@@ -122,6 +122,12 @@ void FirmwareWidget::createUI()
     m_progressBar->setRange(0, 100);
     m_progressBar->setValue(0);
     progressLayout->addWidget(m_progressBar);
+    m_nextUploadLabel = new QLabel(progressGroup);
+    m_nextUploadLabel->setObjectName(QStringLiteral("nextUploadLabel"));
+    m_nextUploadLabel->setTextFormat(Qt::PlainText);
+    m_nextUploadLabel->setWordWrap(true);
+    progressLayout->addWidget(m_nextUploadLabel);
+    showNextUpload();
     auto *buttons = new QHBoxLayout;
     m_uploadButton = new QPushButton(str(Str::FwUpload), progressGroup);
     m_uploadButton->setObjectName(QStringLiteral("uploadButton"));
@@ -161,6 +167,23 @@ void FirmwareWidget::createUI()
     const QList<QPushButton *> pushButtons = findChildren<QPushButton *>();
     for (QPushButton *button : pushButtons)
         button->setAutoDefault(false);
+}
+
+void FirmwareWidget::setPort(const QString &location)
+{
+    const int index = m_portCombo->findData(location);
+    if (index >= 0)
+        m_portCombo->setCurrentIndex(index);
+    else
+        m_portCombo->setEditText(location);
+}
+
+void FirmwareWidget::showNextUpload()
+{
+    m_nextUploadLabel->setText(m_firmwareFile.isOpen()
+                                   ? tr("The next upload sends %1.")
+                                         .arg(QDir::toNativeSeparators(m_firmwareFile.fileName()))
+                                   : tr("No image file chosen yet: Upload asks for one."));
 }
 
 void FirmwareWidget::fwLog(const QString &message, const QString &colour)
@@ -237,11 +260,13 @@ void FirmwareWidget::openFirmwareFile(const QString &path)
     if (!m_firmwareFile.open(QIODevice::ReadOnly)) {
         m_fileLabel->setText(str(Str::FwOpenFileFailed));
         m_fileLabel->setStyleSheet(QStringLiteral("color: red;"));
+        showNextUpload();
         return;
     }
     m_fileLabel->setText(QFileInfo(path).fileName()
                          + QStringLiteral(" (%1 bytes)").arg(m_firmwareFile.size()));
     m_fileLabel->setStyleSheet(QStringLiteral("color: green;"));
+    showNextUpload();
     fwLog(str(Str::FwFileSelected).arg(path), QString());
 }
 

@@ -35,6 +35,9 @@ public:
     // Idle: returns true, the caller may close at once. During an upload: requests its
     // cancellation and returns false.
     bool requestClose();
+    // Chooses the port `location` (a system location): its entry in the list, or the
+    // location typed in when the system does not list it.
+    void setPort(const QString &location);
 
     // CRC-32/MPEG-2 of `len` bytes at `data`: 0xFFFFFFFF for no data.
     static quint32 fwCrc32(const uchar *data, uint len);
@@ -82,11 +85,13 @@ private:
     void watchWindow();
     void showUploaderLine(FirmwareUploader::Level level, const QString &message);
     void setUploading(bool uploading);
+    void showNextUpload();
 
     QComboBox *m_portCombo = nullptr;
     QPushButton *m_refreshButton = nullptr;
     QPushButton *m_selectFileButton = nullptr;
     QLabel *m_fileLabel = nullptr;
+    QLabel *m_nextUploadLabel = nullptr;
     QPushButton *m_uploadButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
     QProgressBar *m_progressBar = nullptr;

@@ -29,6 +29,7 @@ public:
                  int slaveAddress);
     void disconnect();
     void setSlaveAddress(int address);
+    int slaveAddress() const { return m_slaveAddress; }
     bool isConnected() const { return m_connected; }
     QString lastError() const { return m_lastError; }
     // The reason of the last failure without the client's own wording around it: for a

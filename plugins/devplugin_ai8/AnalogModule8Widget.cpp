@@ -1,6 +1,7 @@
 #include "AnalogModule8Widget.h"
 
 #include "ModbusClient.h"
+#include "SensorReading.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -30,12 +31,10 @@ constexpr int TypeDisabled = 0;
 constexpr int TypePt100 = 1;
 constexpr int TypeCurrent = 2;
 constexpr int Type100P = 3;
-constexpr short SensorError = -10000; // 0xD8F0: the sensor on the channel is faulty
 
 constexpr int RefreshIntervalMs = 100;
 
 const char *const ValueStyle = "font-weight: bold; font-size: 14px; color: #0066cc;";
-const char *const ErrorStyle = "font-weight: bold; font-size: 14px; color: #cc0000;";
 
 QString unitOf(int type)
 {
@@ -111,6 +110,7 @@ QWidget *AnalogModule8Widget::createSensorsTab()
         value->setMinimumWidth(100);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setStyleSheet(QLatin1String(ValueStyle));
+        SensorReading::fixWidth(value, {QStringLiteral("-32768.00")});
         grid->addWidget(value, ch + 1, 2);
         m_valueLabels[std::size_t(ch)] = value;
 
@@ -126,6 +126,7 @@ QWidget *AnalogModule8Widget::createSensorsTab()
     auto *refreshRow = new QHBoxLayout(refreshGroup);
     auto *autoRefresh = new QCheckBox(tr("Enable auto-refresh (100ms)"));
     autoRefresh->setObjectName(QStringLiteral("autoRefreshCheck"));
+    keepOutOfModified(autoRefresh);
     connect(autoRefresh, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             m_refresh->start();
@@ -200,8 +201,8 @@ QString AnalogModule8Widget::formatSensorValue(int channel, short raw) const
 {
     if (channel < 0 || channel >= ChannelCount)
         return QString();
-    if (raw == SensorError)
-        return tr("Error");
+    if (SensorReading::isError(quint16(raw)))
+        return SensorReading::errorText();
     if (m_typeCombos[std::size_t(channel)]->currentData().toInt() == TypeDisabled)
         return QStringLiteral("---");
     const int multiplier = m_multiplierSpins[std::size_t(channel)]->value();
@@ -212,9 +213,13 @@ void AnalogModule8Widget::updateSensorDisplay(int channel, short raw)
 {
     if (channel < 0 || channel >= ChannelCount)
         return;
-    QLabel *label = m_valueLabels[std::size_t(channel)];
-    label->setText(formatSensorValue(channel, raw));
-    label->setStyleSheet(QLatin1String(raw == SensorError ? ErrorStyle : ValueStyle));
+    const auto ch = std::size_t(channel);
+    SensorReading::show(m_valueLabels[ch], quint16(raw), formatSensorValue(channel, raw),
+                        QLatin1String(ValueStyle));
+    // A faulty sensor's "Error" has no unit.
+    m_unitLabels[ch]->setText(SensorReading::isError(quint16(raw))
+                                  ? QString()
+                                  : unitOf(m_typeCombos[ch]->currentData().toInt()));
 }
 
 void AnalogModule8Widget::showType(int channel, int type)
@@ -322,6 +327,7 @@ void AnalogModule8Widget::readFromDevice()
 {
     if (!isOnline())
         return;
+    setModified(false); // what the user changed gives way to what the device holds
     const QPointer<AnalogModule8Widget> self(this);
 
     QList<quint16> config;

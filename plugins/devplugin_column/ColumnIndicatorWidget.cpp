@@ -273,6 +273,7 @@ void ColumnIndicatorWidget::readFromDevice()
 {
     if (!isOnline())
         return;
+    setModified(false); // what the user changed gives way to what the device holds
 
     QList<quint16> registers;
     if (m_client->readHoldingRegisters(0, RegisterCount, registers)) {

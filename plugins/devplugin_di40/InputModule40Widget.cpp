@@ -94,6 +94,7 @@ QWidget *InputModule40Widget::createInputsTab()
     auto *refreshRow = new QHBoxLayout(refreshGroup);
     auto *autoRefresh = new QCheckBox(tr("Enable auto-refresh (500 ms)"));
     autoRefresh->setObjectName(QStringLiteral("autoRefreshCheck"));
+    keepOutOfModified(autoRefresh);
     connect(autoRefresh, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             m_refresh->start();
@@ -135,6 +136,7 @@ QWidget *InputModule40Widget::createDelaysTab()
     auto *allRow = new QHBoxLayout(allGroup);
     m_applyAllSpin = newDelaySpin();
     m_applyAllSpin->setObjectName(QStringLiteral("allDelaysSpin"));
+    keepOutOfModified(m_applyAllSpin);
     allRow->addWidget(m_applyAllSpin);
     auto *applyButton = new QPushButton(tr("Apply to All"));
     applyButton->setObjectName(QStringLiteral("applyAllButton"));
@@ -164,6 +166,7 @@ void InputModule40Widget::applyDelayToAll()
 {
     // Signals stay on: each box whose value really changes writes its own register.
     const int value = m_applyAllSpin->value();
+    setModified(true); // the device takes the delays at once
     const QPointer<InputModule40Widget> self(this);
     for (QSpinBox *spin : m_delaySpins) {
         spin->setValue(value);
@@ -216,6 +219,7 @@ void InputModule40Widget::readFromDevice()
 {
     if (!isOnline())
         return;
+    setModified(false); // what the user changed gives way to what the device holds
     const QPointer<InputModule40Widget> self(this);
     // Each block is read whatever became of the one before.
     m_refresh->tickNow();

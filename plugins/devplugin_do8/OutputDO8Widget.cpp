@@ -125,6 +125,7 @@ void OutputDO8Widget::onOutputToggled()
         return;
     if (written) {
         m_outputs = outputs;
+        setModified(true); // switched now, lost at the next power cycle
         return;
     }
     if (m_client && m_client->lastFailureRefused()) {
@@ -171,6 +172,7 @@ void OutputDO8Widget::readFromDevice()
 {
     if (!isOnline())
         return;
+    setModified(false); // what the user changed gives way to what the device holds
     const QPointer<OutputDO8Widget> self(this);
     readOutputs(); // the settings block is read whatever became of it
     if (!self)

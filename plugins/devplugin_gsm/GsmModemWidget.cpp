@@ -217,6 +217,7 @@ QWidget *GsmModemWidget::createStatusTab()
     m_smsNumberSpin->setObjectName(QStringLiteral("smsNumberSpin"));
     m_smsNumberSpin->setRange(1, MessageCount);
     m_smsNumberSpin->setValue(1);
+    keepOutOfModified(m_smsNumberSpin);
     sendRow->addWidget(m_smsNumberSpin);
     m_sendSmsButton = new QPushButton(tr("Send SMS"));
     m_sendSmsButton->setObjectName(QStringLiteral("sendSmsButton"));
@@ -306,6 +307,7 @@ void GsmModemWidget::readFromDevice()
 {
     if (!isOnline())
         return;
+    setModified(false); // what the user changed gives way to what the device holds
     QList<quint16> settings;
     if (m_client->readHoldingRegisters(SettingsRegister, 3, settings) && settings.size() >= 3)
         m_deviceSettingsPage->setFromRegisters(settings[0], settings[1], settings[2]);
@@ -475,5 +477,7 @@ bool GsmModemWidget::importSmsFile(const QString &fileName)
     }
     for (int i = 0; i < lines.size(); ++i)
         messageEdit(i + 1)->setText(lines.at(i));
+    if (!lines.isEmpty())
+        setModified(true);
     return true;
 }

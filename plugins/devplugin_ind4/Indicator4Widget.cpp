@@ -1,6 +1,7 @@
 #include "Indicator4Widget.h"
 
 #include "ModbusClient.h"
+#include "SensorReading.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -69,6 +70,8 @@ int decimalsRegister(int n)
 }
 
 constexpr int CurrentLoopType = 2;
+const char *const LiveBoxStyle = "font-weight: bold; font-size: 14px; background-color: #222; "
+                                 "color: #0f0; padding: 4px;";
 const char *const SymbolCharacters = "0123456789ACEFGHIJLOPSTUZabcdeghijlnoqrtuy .";
 const char *const StringPattern = "[0123456789ACEFGHIJLOPSTUZabcdeghijlnoqrtuy .]{0,9}";
 const int SampleRates[] = {8, 16, 32, 64, 128, 250, 475, 860};
@@ -130,15 +133,15 @@ QWidget *Indicator4Widget::createConfigurationTab()
         label->setMinimumWidth(60);
         label->setAlignment(Qt::AlignCenter);
         label->setFrameShape(QFrame::Panel);
-        label->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 14px; "
-                                            "background-color: #222; color: #0f0; "
-                                            "padding: 4px;"));
+        label->setStyleSheet(QLatin1String(LiveBoxStyle));
+        SensorReading::fixWidth(label, {QStringLiteral("-3276.8"), tr("Off")});
         statusRow->addWidget(label);
         m_valueLabels[std::size_t(i)] = label;
     }
     m_stringEdit = new QLineEdit;
     m_stringEdit->setObjectName(QStringLiteral("stringEdit"));
     m_stringEdit->setMaxLength(StringLength);
+    keepOutOfModified(m_stringEdit); // shown live, never stored
     m_stringEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QLatin1String(StringPattern)), this));
     m_stringEdit->setPlaceholderText(tr("String"));
@@ -277,6 +280,7 @@ void Indicator4Widget::readFromDevice()
     QList<quint16> r;
     if (!isOnline() || !m_client->readHoldingRegisters(0, ReadBlockCount, r))
         return;
+    setModified(false); // what the user changed gives way to what the device holds
 
     {
         const QSignalBlocker samplesBlocker(m_samplesCombo);
@@ -376,8 +380,12 @@ bool Indicator4Widget::monitorTick(const LivePoller::StillWanted &stillWanted)
     ok = isOnline() && m_client->readInputRegisters(ValuesInputRegister, InputCount, values);
     if (!ok || !stillWanted())
         return ok;
-    for (std::size_t i = 0; i < InputCount; ++i)
-        m_valueLabels[i]->setText(formatChannelValue(types.at(int(i)), short(values.at(int(i)))));
+    for (std::size_t i = 0; i < InputCount; ++i) {
+        const quint16 raw = values.at(int(i));
+        SensorReading::show(m_valueLabels[i], raw,
+                            formatChannelValue(types.at(int(i)), short(raw)),
+                            QLatin1String(LiveBoxStyle));
+    }
     return sendStringToDevice();
 }
 

@@ -1,6 +1,7 @@
 #include "VoltmeterWidget.h"
 
 #include "ModbusClient.h"
+#include "SensorReading.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -32,7 +33,6 @@ constexpr int BuildTimeHighRegister = 3;
 constexpr int BuildTimeLowRegister = 4;
 constexpr quint16 ReadingsRegister = 8;
 
-constexpr ushort SensorError = 0xD8F0; // -10000: the device's mark of a faulty sensor
 constexpr int VoltageTypeData = 65535;
 constexpr int CurrentTypeData = 2; // "0-20mA (4-20mA)"
 constexpr int MonitorIntervalMs = 100;
@@ -210,6 +210,7 @@ QWidget *VoltmeterWidget::createMonitoringTab()
 void VoltmeterWidget::onDefaultsClicked()
 {
     applyDefaults();
+    setModified(true);
 }
 
 void VoltmeterWidget::applyDefaults()
@@ -274,6 +275,7 @@ void VoltmeterWidget::readFromDevice()
 {
     if (!isOnline())
         return;
+    setModified(false); // what the user changed gives way to what the device holds
     // The host may retire and delete this page while a request waits.
     const QPointer<VoltmeterWidget> self(this);
 
@@ -374,7 +376,8 @@ void VoltmeterWidget::updateSensorDisplay(int index, ushort raw)
         return;
     QString rawText;
     if (index < ConfigurableCount)
-        rawText = raw == SensorError ? tr("Error") : QString::number(qint16(raw));
+        rawText = SensorReading::isError(raw) ? SensorReading::errorText()
+                                              : QString::number(qint16(raw));
     else
         rawText = QString::number(raw);
     m_rawLabels[std::size_t(index)]->setText(rawText);
@@ -385,8 +388,8 @@ QString VoltmeterWidget::convertedSensorValue(int index, ushort raw) const
 {
     if (index >= ConfigurableCount)
         return QString::number(raw / 1000.0, 'f', 3) + QStringLiteral(" V");
-    if (raw == SensorError)
-        return tr("Error");
+    if (SensorReading::isError(raw))
+        return SensorReading::errorText();
     const quint16 type = itemData(m_typeCombos[std::size_t(index)]);
     if (type == 0)
         return QStringLiteral("---");

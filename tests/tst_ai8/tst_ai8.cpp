@@ -86,7 +86,7 @@ private slots:
         QTest::newRow("42 / 0")
             << Words{3, 5, 0, 42, 8} << "100P 0.00391|5|on|°C|0|42.00|blue|8";
         QTest::newRow("sensor fault") << Words{1, 500, 10, 0xD8F0, 32}
-                                      << "Pt100 0.00385|500|on|°C|10|Error|red|32";
+                                      << "Pt100 0.00385|500|on||10|Error|red|32";
         QTest::newRow("disabled")
             << Words{0, 10000, 100, 235, 8} << "Disabled|10000|off||100|---|blue|8";
         QTest::newRow("sensor fault, disabled")

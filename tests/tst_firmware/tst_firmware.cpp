@@ -296,11 +296,14 @@ private slots:
         QCOMPARE(clickAndChoose(widget, "selectFileButton", QString()), 1);
         QCOMPARE(label->text(), QStringLiteral("a.enc (2048 bytes)"));
         QVERIFY(descriptorOf(good) >= 0);
+        const auto *next = findControl<QLabel>(&widget, "nextUploadLabel");
+        QVERIFY(next->text().contains(QDir::toNativeSeparators(good)));
 
         // The medium goes away between choosing the file and opening it.
         QCOMPARE(clickAndChoose(widget, "selectFileButton", bad, [&] { QFile::remove(bad); }), 1);
         QCOMPARE(label->text(), QStringLiteral("Failed to open file"));
         QVERIFY(descriptorOf(good) < 0);
+        QVERIFY(!next->text().contains(QStringLiteral(".enc")));
         QCOMPARE(logOf(widget).size(), 1);
     }
 

@@ -116,7 +116,7 @@ private slots:
             << reads + QStringList{"16@39=49,50,46,53,0,0,0,0,0"};
         QTest::newRow("extremes")
             << Words{1, 7, 3, 0xFFFF} << Words{0x8000, 5, LedIndicatorModel::SensorFault, 0}
-            << "" << "" << QStringList{"-3276.8", "Error", "-1000.0", "Error"}
+            << "" << "" << QStringList{"-3276.8", "Error", "Error red", "Error"}
             << reads + QStringList{"16@39=0,0,0,0,0,0,0,0,0"};
         QTest::newRow("nine symbols")
             << Words{2, 2, 2, 2} << Words{0, 2000, 400, quint16(-1)} << "HELLO 1.5" << ""
@@ -141,7 +141,13 @@ private slots:
         child<QLineEdit>("stringEdit")->setText(text);
         onRequest(failing);
         QVERIFY(QMetaObject::invokeMethod(m_editor.get(), "onMonitorTimer"));
-        QTEST(labels(), "labels");
+        QStringList shown = labels();
+        for (int i = 0; i < 4; ++i) { // in red or not, one width for any text
+            const auto *box = child<QLabel>(QString("value%1").arg(i + 1));
+            QVERIFY(box->sizeHint().width() <= box->minimumWidth());
+            shown[i] += box->styleSheet().contains("#cc0000") ? " red" : "";
+        }
+        QTEST(shown, "labels");
         QTEST(m_bench.requests(), "requests");
     }
 

@@ -89,7 +89,8 @@ private slots:
         // Buttons clicked ("saveToFlash No" answers No), or "signature N" for the device,
         // "settings PORT BAUD PARITY NODE" stored (and the node set) before a new window,
         // "port TEXT" typed with "ttyVIRT0" listed for the pair, "watch" the status the
-        // next click shows while the port opens, "firmware" the firmware window opened.
+        // next click shows while the port opens, "firmware" the firmware window opened
+        // (on the pair's port).
         QTest::addColumn<QStringList>("steps");
         // "function@address Fault parameter times": meets a request of the last step; the
         // user clicks Connect (to disconnect) while a Delay-ed one waits...
@@ -138,6 +139,13 @@ private slots:
         QTest::newRow("unknown device") << L{"signature 4660", "connect"} << "" << ""
                                         << L{connecting, refused} << L{unknown} << closed
                                         << L{"4@0x1"} << "";
+        // The log says what to check.
+        QTest::newRow("signature unanswered")
+            << connect << "4@0 NoReply 0 2" << "" << L{connecting, "Failed to read signature",
+                 "Node 1 at 9600 baud, parity N did not answer: check wiring, node, baud rate "
+                 "and parity, or use Scan Bus."}
+            << L{"Error|Failed to read device signature|Critical"} << closed << L(2, "4@0x1")
+            << "";
         QTest::newRow("second click stops identification")
             << connect << "4@0 Delay 300 1" << "1|0" << L{connecting, "Disconnected"} << none
             << closed << L{"4@0x1"} << "";
@@ -149,12 +157,14 @@ private slots:
                                           << connected << L{confirm} << inSession << none << "";
         // Flashing after a failed write would store half-written settings.
         QTest::newRow("save after a failed write")
-            << save << "6@102 Exception 4 1" << "" << connected
+            << save << "6@102 Exception 4 1" << ""
+            << connected + L{"Save to flash failed: Modbus exception 4 (server device failure)"}
             << L{confirm, "Error|Modbus exception 4 (server device failure)|Critical"}
             << inSession << writes
             << "";
         QTest::newRow("disconnect during save")
-            << save << "16@100 Delay 300 1" << "1|1" << connected + L{"Disconnected"}
+            << save << "16@100 Delay 300 1" << "1|1"
+            << connected + L{"Disconnected", "Save to flash failed: Not connected"}
             << L{confirm, "Error|Not connected|Critical"} << closed << L{"16@100=1,3"} << "";
         // A refresh keeps the typed path: the port opens again.
         QTest::newRow("refresh, another device type, back, Read All")
@@ -207,11 +217,13 @@ private slots:
                     this, [this, &seen] { seen = panel().section('|', 1, 1); },
                     Qt::QueuedConnection);
             } else if (words[0] == "firmware") {
-                QTimer::singleShot(0, this, [&seen] {
+                QTimer::singleShot(0, this, [this, &seen] {
                     auto *dialog = QApplication::activeModalWidget();
                     auto *fwLog = findControl<QTextEdit>(dialog, "firmwareLog");
                     seen += dialog->windowTitle()
-                            + (fwLog->document()->isEmpty() ? " fresh;" : " used;");
+                            + (fwLog->document()->isEmpty() ? " fresh" : " used")
+                            + (findControl<QComboBox>(dialog, "portCombo")->currentText()
+                                       == m_bench.clientPath() ? ";" : " elsewhere;");
                     fwLog->append(QStringLiteral("left from an earlier upload"));
                     dialog->close();
                 });
