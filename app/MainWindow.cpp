@@ -6,8 +6,13 @@
 #include "DeviceSession.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
+#include "LinkHealth.h"
+#include "LinkHealthButton.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
+#include "ReconnectOffer.h"
+#include "TrafficLog.h"
+#include "TrafficView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +29,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTime>
@@ -51,6 +57,7 @@ MainWindow::MainWindow(QWidget *parent)
     setMinimumSize(900, 700);
     resize(950, 750);
 
+    createMonitoring();
     createMenus();
     createCentralWidget();
 
@@ -92,12 +99,34 @@ void MainWindow::logPlugins()
         appendLog(str(Str::PluginLoaded).arg(plugin->deviceName()));
 }
 
+void MainWindow::createMonitoring()
+{
+    auto *traffic = new TrafficLog(this);
+    connect(m_client, &ModbusClient::exchangeFinished, traffic, &TrafficLog::add);
+    m_trafficView = new TrafficView(traffic, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_trafficView);
+    m_trafficView->restoreVisibility();
+
+    auto *health = new LinkHealth(this);
+    connect(m_client, &ModbusClient::exchangeFinished, health, &LinkHealth::add);
+    connect(m_client, &ModbusClient::connected, health, &LinkHealth::reset);
+    m_reconnect = new ReconnectOffer(this);
+    connect(m_client, &ModbusClient::connected, m_reconnect, &ReconnectOffer::withdraw);
+    connect(m_reconnect, &ReconnectOffer::reconnectClicked, this, &MainWindow::onConnect);
+    connect(m_client, &ModbusClient::portLost, this, &MainWindow::onPortLost);
+    statusBar()->addWidget(m_reconnect);
+    statusBar()->addPermanentWidget(new LinkHealthButton(health, this));
+}
+
 void MainWindow::createMenus()
 {
     QMenu *fileMenu = menuBar()->addMenu(str(Str::MenuFile));
     QAction *exitAction = fileMenu->addAction(str(Str::MenuExit));
     exitAction->setObjectName(QStringLiteral("exitAction"));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *viewMenu = menuBar()->addMenu(tr("View"));
+    viewMenu->addAction(m_trafficView->toggleViewAction());
 
     QMenu *toolsMenu = menuBar()->addMenu(str(Str::MenuTools));
     QAction *firmwareAction = toolsMenu->addAction(str(Str::MenuFirmwareUpdate));
@@ -231,13 +260,21 @@ void MainWindow::identifyDevice()
     }
 }
 
-void MainWindow::endConnection()
+void MainWindow::endConnection(const QString &message)
 {
     m_session->close();
     m_panel->showNoSession();
     m_pageStack->setCurrentWidget(m_placeholderPage);
     m_panel->setDeviceName(QString());
-    appendLog(str(Str::Disconnected));
+    appendLog(message.isEmpty() ? str(Str::Disconnected) : message);
+}
+
+void MainWindow::onPortLost(const QString &reason)
+{
+    const QString port = m_client->portName();
+    const QString message = tr("Connection lost: %1 (%2)").arg(port, reason);
+    endConnection(message);
+    m_reconnect->offer(port, message);
 }
 
 void MainWindow::onDefaults()

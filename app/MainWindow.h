@@ -8,6 +8,8 @@ class DeviceSession;
 class ModbusClient;
 class QStackedWidget;
 class QTextEdit;
+class ReconnectOffer;
+class TrafficView;
 
 // The configurator's one window: the connection panel on top, the device page
 // stack in the middle, the log and the two device buttons at the bottom.
@@ -28,15 +30,19 @@ private slots:
     void onAbout();
     void onFirmwareUpdate();
     void onScanBus();
+    void onPortLost(const QString &reason);
 
 private:
+    // The traffic dock, the link health and the reconnect offer in the status bar.
+    void createMonitoring();
     void createMenus();
     void createCentralWidget();
     QWidget *createBottomPanel();
 
     void logPlugins();
     void identifyDevice();
-    void endConnection();
+    // Ends the session; logs `message`, "Disconnected" if empty.
+    void endConnection(const QString &message = QString());
     void warnNotConnected();
     void appendLog(const QString &message);
     QString aboutText() const;
@@ -47,4 +53,6 @@ private:
     QStackedWidget *m_pageStack = nullptr;
     QWidget *m_placeholderPage = nullptr;
     QTextEdit *m_log = nullptr;
+    TrafficView *m_trafficView = nullptr;
+    ReconnectOffer *m_reconnect = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "FirmwareImage.h"
 #include "I18n.h"
+#include "PortWatcher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -56,7 +57,9 @@ using Result = FirmwareUploader::Result;
 
 FirmwareUploader::FirmwareUploader(QObject *parent)
     : QObject(parent)
+    , m_portWatcher(new PortWatcher(this))
 {
+    connect(m_portWatcher, &PortWatcher::lost, this, &FirmwareUploader::losePort);
 }
 
 FirmwareUploader::~FirmwareUploader()
@@ -77,6 +80,7 @@ Result FirmwareUploader::upload(const QString &portName, QFileDevice &file)
     m_running = true;
     m_quitting = false;
     m_cancelled = false;
+    m_lossReason.clear();
     const Result result = run(portName, file);
     if (!self)
         return result;
@@ -104,7 +108,7 @@ Result FirmwareUploader::run(const QString &portName, QFileDevice &file)
 
     unsigned short identity[3] = {0, 0, 0};
     if (!waitForBootloader(identity))
-        return Result::Cancelled;
+        return reportLoss() ? Result::LinkLost : Result::Cancelled;
     emit logLine(Level::Ok, str(Str::FwOkBootloader).arg(identity[1]).arg(identity[2]));
     if (identity[1] != ExpectedMajorVersion) {
         emit logLine(Level::Warning,
@@ -141,7 +145,7 @@ bool FirmwareUploader::waitForBootloader(unsigned short identity[3])
         if (!self)
             return false;
         QCoreApplication::processEvents();
-        if (!self)
+        if (!self || !m_lossReason.isEmpty())
             return false;
         // Failures that come back at once (an adapter pulled while the module reboots)
         // must not turn the wait into a busy loop: poll at most once per time-out.
@@ -202,20 +206,16 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
         const quint8 written = writeRegisters(registers, 0, count, BootloaderUnit, WriteTimeoutMs);
         if (!self)
             return Result::Cancelled;
-        if (written != ResultOk) {
-            emit logLine(Level::Error, str(Str::FwErrChunk));
-            return Result::TransferFailed;
-        }
+        if (written != ResultOk)
+            return transferFailure(str(Str::FwErrChunk));
 
         unsigned short command[2] = {static_cast<unsigned short>(length), ProgramLineCommand};
         const quint8 commanded =
             writeRegisters(command, LineLengthRegister, 2, BootloaderUnit, WriteTimeoutMs);
         if (!self)
             return Result::Cancelled;
-        if (commanded != ResultOk) {
-            emit logLine(Level::Error, str(Str::FwErrCommand));
-            return Result::TransferFailed;
-        }
+        if (commanded != ResultOk)
+            return transferFailure(str(Str::FwErrCommand));
 
         if (firstLine) {
             if (!pause(FirstLinePauseMs))
@@ -228,10 +228,8 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
             readHoldingRegisters(&status, CommandRegister, 1, BootloaderUnit, StatusTimeoutMs);
         if (!self)
             return Result::Cancelled;
-        if (statusRead != ResultOk) {
-            emit logLine(Level::Error, str(Str::FwErrStatus));
-            return Result::TransferFailed;
-        }
+        if (statusRead != ResultOk)
+            return transferFailure(str(Str::FwErrStatus));
         if (status != LineWritten) {
             emit logLine(Level::Error, str(Str::FwErrFlashWrite));
             return Result::TransferFailed;
@@ -247,13 +245,34 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
         writeRegister(ExitCommand, CommandRegister, BootloaderUnit, WriteTimeoutMs);
     if (!self)
         return Result::Cancelled;
-    if (left != ResultOk) {
-        emit logLine(Level::Error, str(Str::FwErrExit));
-        return Result::TransferFailed;
-    }
+    if (left != ResultOk)
+        return transferFailure(str(Str::FwErrExit));
     emit progressChanged(100);
     emit logLine(Level::Success, str(Str::FwSuccess));
     return Result::Success;
+}
+
+Result FirmwareUploader::transferFailure(const QString &message)
+{
+    if (reportLoss())
+        return Result::LinkLost;
+    emit logLine(Level::Error, message);
+    return Result::TransferFailed;
+}
+
+bool FirmwareUploader::reportLoss()
+{
+    if (m_lossReason.isEmpty())
+        return false;
+    emit logLine(Level::Error, tr("Connection lost: %1").arg(m_lossReason));
+    return true;
+}
+
+void FirmwareUploader::losePort(const QString &reason)
+{
+    // Closing the link ends the request that waits; the upload then stops with the loss.
+    m_lossReason = reason;
+    closeLink();
 }
 
 bool FirmwareUploader::pause(int ms)
@@ -320,6 +339,8 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
     const auto table = op == RegisterOp::ReadInput ? QModbusDataUnit::InputRegisters
                                                    : QModbusDataUnit::HoldingRegisters;
     for (int attempt = 0; attempt < Attempts && !m_quitting; ++attempt) {
+        if (!m_modbus) // the port went away meanwhile
+            return ResultNoLink;
         QModbusDataUnit unit(table, start, count);
         QModbusReply *reply = nullptr;
         if (op == RegisterOp::Write) {
@@ -331,6 +352,26 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
         }
         if (!reply)
             continue;
+
+        ModbusExchange record;
+        record.sent = QDateTime::currentDateTime();
+        record.node = serverAddress;
+        record.functionCode = op == RegisterOp::ReadInput ? 0x04
+                              : op == RegisterOp::ReadHolding ? 0x03
+                              : count == 1                    ? 0x06
+                                                              : 0x10;
+        record.start = start;
+        record.count = count;
+        if (op == RegisterOp::Write)
+            record.written = unit.values();
+        QElapsedTimer replyTime;
+        replyTime.start();
+        // Every way out of this attempt reports it.
+        const auto report = [this, &record, &replyTime](ModbusExchange::Result result) {
+            record.result = result;
+            record.replyMs = double(replyTime.nsecsElapsed()) / 1e6;
+            emit exchangeFinished(record);
+        };
 
         const QPointer<QModbusReply> guard(reply);
         if (!reply->isFinished()) {
@@ -351,14 +392,19 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
                 m_cancelled = true;
             }
         }
-        if (!guard)
+        if (!guard) {
+            report(m_lossReason.isEmpty() ? ModbusExchange::Result::NotConnected
+                                          : ModbusExchange::Result::PortLost);
             continue;
+        }
         if (!reply->isFinished()) {
             // Still queued or on the wire: the client would crash on a late answer to a
             // deleted reply, so it is released only once the client is done with it.
             connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+            report(ModbusExchange::Result::Timeout);
             continue;
         }
+        record.takeOutcome(*reply, !m_lossReason.isEmpty());
 
         bool ok = reply->error() == QModbusDevice::NoError;
         const QModbusDataUnit result = reply->result();
@@ -370,8 +416,12 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
             const qsizetype received = qMin<qsizetype>(result.valueCount(), count);
             for (qsizetype i = 0; i < received; ++i)
                 values[i] = result.value(i);
+            record.read = result.values().mid(0, received);
         }
         reply->deleteLater();
+        report(ok ? ModbusExchange::Result::Ok
+           : record.ok() ? ModbusExchange::Result::InvalidReply
+                         : record.result);
         if (ok)
             return ResultOk;
     }
@@ -396,12 +446,14 @@ bool FirmwareUploader::openLink(const QString &portName)
         emit logLine(Level::Error, str(Str::FwErrPortOpen).arg(reason));
         return false;
     }
+    m_portWatcher->watch(m_modbus, portName);
     emit logLine(Level::Ok, str(Str::FwOkConnected).arg(portName));
     return true;
 }
 
 void FirmwareUploader::closeLink()
 {
+    m_portWatcher->stop();
     if (!m_modbus)
         return;
     // Finishes every reply still queued, so no wait is left hanging on this client.
