@@ -27,9 +27,8 @@ ReconnectOffer::ReconnectOffer(QWidget *parent)
     layout->addWidget(m_button);
     connect(m_button, &QPushButton::clicked, this, &ReconnectOffer::reconnectClicked);
     m_watch->setInterval(PortCheckMs);
-    connect(m_watch, &QTimer::timeout, this, [this] {
-        m_button->setVisible(QFileInfo::exists(m_port));
-    });
+    connect(m_watch, &QTimer::timeout, this,
+            [this] { m_button->setVisible(QFileInfo::exists(m_port)); });
     withdraw();
 }
 

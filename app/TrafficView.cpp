@@ -115,8 +115,8 @@ void TrafficView::applyFilters()
 
 void TrafficView::saveAs()
 {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save Traffic"), QString(),
-                                                      tr("CSV files (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Save Traffic"), QString(), tr("CSV files (*.csv)"));
     if (path.isEmpty())
         return;
     m_log->flush();

@@ -94,8 +94,9 @@ QString ExchangeFormatter::result(const ModbusExchange &exchange)
     if (exchange.result != Result::Exception)
         return resultName(exchange.result);
     //: %1 is the exception code the device sent, %2 its name
-    return tr("exception %1 (%2)").arg(exchange.exceptionCode).arg(
-        exceptionName(exchange.exceptionCode));
+    return tr("exception %1 (%2)")
+        .arg(exchange.exceptionCode)
+        .arg(exceptionName(exchange.exceptionCode));
 }
 
 QString ExchangeFormatter::resultName(ModbusExchange::Result result)

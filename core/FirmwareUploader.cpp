@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFileDevice>
 #include <QModbusDataUnit>
+#include <QModbusPdu>
 #include <QModbusReply>
 #include <QModbusRtuSerialClient>
 #include <QPointer>
@@ -356,10 +357,13 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
         ModbusExchange record;
         record.sent = QDateTime::currentDateTime();
         record.node = serverAddress;
-        record.functionCode = op == RegisterOp::ReadInput ? 0x04
-                              : op == RegisterOp::ReadHolding ? 0x03
-                              : count == 1                    ? 0x06
-                                                              : 0x10;
+        record.functionCode = QModbusRequest::WriteMultipleRegisters; // as the toolkit sends
+        if (op == RegisterOp::ReadInput)
+            record.functionCode = QModbusRequest::ReadInputRegisters;
+        else if (op == RegisterOp::ReadHolding)
+            record.functionCode = QModbusRequest::ReadHoldingRegisters;
+        else if (count == 1)
+            record.functionCode = QModbusRequest::WriteSingleRegister;
         record.start = start;
         record.count = count;
         if (op == RegisterOp::Write)
@@ -419,9 +423,10 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
             record.read = result.values().mid(0, received);
         }
         reply->deleteLater();
-        report(ok ? ModbusExchange::Result::Ok
-           : record.ok() ? ModbusExchange::Result::InvalidReply
-                         : record.result);
+        // An answer without error but with the wrong echo is a reply to something else.
+        if (!ok && record.ok())
+            record.result = ModbusExchange::Result::InvalidReply;
+        report(record.result);
         if (ok)
             return ResultOk;
     }

@@ -19,8 +19,16 @@ class TAVROLIX_CORE_EXPORT TrafficLog : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { TimeColumn, NodeColumn, FunctionColumn, RangeColumn, ValuesColumn,
-                  ResultColumn, ReplyColumn, ColumnCount };
+    enum Column {
+        TimeColumn,
+        NodeColumn,
+        FunctionColumn,
+        RangeColumn,
+        ValuesColumn,
+        ResultColumn,
+        ReplyColumn,
+        ColumnCount
+    };
     // The result (ModbusExchange::Result as int) and function code behind a row, for filters.
     enum Role { ResultRole = Qt::UserRole + 1, FunctionRole };
 

@@ -213,7 +213,8 @@ private slots:
         const Call holding = CALL(c.readHoldingRegisters(100, 3, w));
         using R = ModbusExchange::Result;
         QTest::newRow("ok") << holding << Fault::None << 0
-                            << "node 1  03 Read Holding Registers  100+3  -> 17 0 129" << int(R::Ok);
+                            << "node 1  03 Read Holding Registers  100+3  -> 17 0 129"
+                            << int(R::Ok);
         QTest::newRow("write") << CALL(c.writeCoils(4, {true, false})) << Fault::None << 0
                                << "node 1  0f Write Multiple Coils  4+2  <- 1 0" << int(R::Ok);
         QTest::newRow("exception") << holding << Fault::Exception << 2
@@ -250,7 +251,8 @@ private slots:
         QVERIFY(record.sent >= before && record.sent <= QDateTime::currentDateTime());
         QVERIFY2(record.replyMs > 0 && (result == int(ModbusExchange::Result::Timeout))
                      == (record.replyMs > 650), qPrintable(QString::number(record.replyMs)));
-        QCOMPARE(ExchangeFormatter::line(record), line + "  " + ExchangeFormatter::replyTime(record));
+        QCOMPARE(ExchangeFormatter::line(record),
+                 line + "  " + ExchangeFormatter::replyTime(record));
     }
 
     void lateReplyNeverAnswersAnotherRequest_data()

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -43,6 +44,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QTextStream out(stdout);
+    // The user's own connection settings stay as they are.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 30;
     PluginManager::instance()->loadPluginsFromDir(QStringLiteral(TAVROLIX_PLUGIN_DIR));
 
@@ -86,5 +90,7 @@ int main(int argc, char *argv[])
             << Qt::flush;
     }
     monitor->click();
+    simulator.terminate();
+    simulator.waitForFinished(5000);
     return 0;
 }
