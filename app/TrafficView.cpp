@@ -83,6 +83,11 @@ TrafficView::TrafficView(TrafficLog *log, QWidget *parent)
     m_table->verticalHeader()->hide();
     // Fixed row heights: the view never measures rows as they come in.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->horizontalHeader()->resizeSection(TrafficLog::FunctionColumn, 230);
+    m_table->horizontalHeader()->resizeSection(TrafficLog::ValuesColumn, 260);
+    m_table->horizontalHeader()->resizeSection(TrafficLog::ResultColumn, 170);
+    m_table->horizontalHeader()->resizeSection(TrafficLog::NodeColumn, 50);
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
     setWidget(body);
