@@ -1,5 +1,6 @@
 #include "PortWatcher.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QModbusDevice>
 #include <QSerialPort>
@@ -25,7 +26,8 @@ PortWatcher::PortWatcher(QObject *parent)
 void PortWatcher::watch(QModbusDevice *modbus, const QString &portPath)
 {
     stop();
-    m_path = portPath;
+    // The toolkit opens a bare name ("ttyUSB0") under /dev.
+    m_path = QDir::isAbsolutePath(portPath) ? portPath : QStringLiteral("/dev/") + portPath;
     m_reported = false;
     m_connections.append(connect(modbus, &QModbusDevice::errorOccurred, this,
                                  [this, modbus](QModbusDevice::Error error) {
@@ -41,7 +43,9 @@ void PortWatcher::watch(QModbusDevice *modbus, const QString &portPath)
                                          }
                                      }));
     }
-    m_timer->start();
+    // A node that is not there while the port is open is one this check cannot follow.
+    if (QFileInfo::exists(m_path))
+        m_timer->start();
 }
 
 void PortWatcher::stop()
