@@ -236,8 +236,9 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
             return Result::TransferFailed;
         }
 
+        // No event pass of its own: each request's wait already runs the caller's events,
+        // the cancel request among them.
         emit progressChanged(image.percentRead());
-        QCoreApplication::processEvents();
         if (!self)
             return Result::Cancelled;
     }
