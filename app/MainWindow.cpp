@@ -7,10 +7,15 @@
 #include "DeviceSession.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
+#include "LinkHealth.h"
+#include "LinkHealthButton.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
 #include "RegisterView.h"
 #include "UnsavedChangesGuard.h"
+#include "ReconnectOffer.h"
+#include "TrafficLog.h"
+#include "TrafficView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +33,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTime>
@@ -55,6 +61,7 @@ MainWindow::MainWindow(QWidget *parent)
     setMinimumSize(900, 700);
     resize(950, 750);
 
+    createMonitoring();
     createCentralWidget();
     createMenus(); // the device menu works on the connection panel
 
@@ -100,6 +107,25 @@ void MainWindow::logPlugins()
         appendLog(str(Str::PluginLoaded).arg(plugin->deviceName()));
 }
 
+void MainWindow::createMonitoring()
+{
+    auto *traffic = new TrafficLog(this);
+    connect(m_client, &ModbusClient::exchangeFinished, traffic, &TrafficLog::add);
+    m_trafficView = new TrafficView(traffic, this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_trafficView);
+    m_trafficView->restoreVisibility();
+
+    auto *health = new LinkHealth(this);
+    connect(m_client, &ModbusClient::exchangeFinished, health, &LinkHealth::add);
+    connect(m_client, &ModbusClient::connected, health, &LinkHealth::reset);
+    m_reconnect = new ReconnectOffer(this);
+    connect(m_client, &ModbusClient::connected, m_reconnect, &ReconnectOffer::withdraw);
+    connect(m_reconnect, &ReconnectOffer::reconnectClicked, this, &MainWindow::onConnect);
+    connect(m_client, &ModbusClient::portLost, this, &MainWindow::onPortLost);
+    statusBar()->addWidget(m_reconnect);
+    statusBar()->addPermanentWidget(new LinkHealthButton(health, this));
+}
+
 void MainWindow::createMenus()
 {
     QMenu *fileMenu = menuBar()->addMenu(str(Str::MenuFile));
@@ -115,6 +141,8 @@ void MainWindow::createMenus()
             return releasePort(title, question);
         },
         this);
+    QMenu *viewMenu = menuBar()->addMenu(tr("View"));
+    viewMenu->addAction(m_trafficView->toggleViewAction());
 
     QMenu *toolsMenu = menuBar()->addMenu(str(Str::MenuTools));
     QAction *firmwareAction = toolsMenu->addAction(str(Str::MenuFirmwareUpdate));
@@ -269,13 +297,21 @@ void MainWindow::identifyDevice(const QString &hint)
     }
 }
 
-void MainWindow::endConnection()
+void MainWindow::endConnection(const QString &message)
 {
     m_session->close();
     m_panel->showNoSession();
     m_pageStack->setCurrentWidget(m_placeholderPage);
     m_panel->setDeviceName(QString());
-    appendLog(str(Str::Disconnected));
+    appendLog(message.isEmpty() ? str(Str::Disconnected) : message);
+}
+
+void MainWindow::onPortLost(const QString &reason)
+{
+    const QString port = m_client->portName();
+    const QString message = tr("Connection lost: %1 (%2)").arg(port, reason);
+    endConnection(message);
+    m_reconnect->offer(port, message);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -9,6 +9,8 @@ class ModbusClient;
 class QStackedWidget;
 class QTextEdit;
 class UnsavedChangesGuard;
+class ReconnectOffer;
+class TrafficView;
 
 // The configurator's one window: the connection panel on top, the device page
 // stack in the middle, the log and the two device buttons at the bottom.
@@ -33,8 +35,11 @@ private slots:
     void onFirmwareUpdate();
     void onScanBus();
     void onRegisterView();
+    void onPortLost(const QString &reason);
 
 private:
+    // The traffic dock, the link health and the reconnect offer in the status bar.
+    void createMonitoring();
     void createMenus();
     void createCentralWidget();
     QWidget *createBottomPanel();
@@ -42,7 +47,8 @@ private:
     void logPlugins();
     // `hint` is logged when the device does not tell its signature.
     void identifyDevice(const QString &hint);
-    void endConnection();
+    // Ends the session; logs `message`, "Disconnected" if empty.
+    void endConnection(const QString &message = QString());
     // Ends the session for a command that opens the port itself, once the user agrees
     // to `question`; false when they do not.
     bool releasePort(const QString &title, const QString &question);
@@ -57,4 +63,6 @@ private:
     QWidget *m_placeholderPage = nullptr;
     QTextEdit *m_log = nullptr;
     UnsavedChangesGuard *m_changes = nullptr;
+    TrafficView *m_trafficView = nullptr;
+    ReconnectOffer *m_reconnect = nullptr;
 };

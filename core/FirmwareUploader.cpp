@@ -2,12 +2,14 @@
 
 #include "FirmwareImage.h"
 #include "I18n.h"
+#include "PortWatcher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDevice>
 #include <QModbusDataUnit>
+#include <QModbusPdu>
 #include <QModbusReply>
 #include <QModbusRtuSerialClient>
 #include <QPointer>
@@ -58,7 +60,9 @@ using Result = FirmwareUploader::Result;
 
 FirmwareUploader::FirmwareUploader(QObject *parent)
     : QObject(parent)
+    , m_portWatcher(new PortWatcher(this))
 {
+    connect(m_portWatcher, &PortWatcher::lost, this, &FirmwareUploader::losePort);
 }
 
 FirmwareUploader::~FirmwareUploader()
@@ -79,6 +83,7 @@ Result FirmwareUploader::upload(const QString &portName, QFileDevice &file)
     m_running = true;
     m_quitting = false;
     m_cancelled = false;
+    m_lossReason.clear();
     const Result result = run(portName, file);
     if (!self)
         return result;
@@ -106,7 +111,7 @@ Result FirmwareUploader::run(const QString &portName, QFileDevice &file)
 
     unsigned short identity[3] = {0, 0, 0};
     if (!waitForBootloader(identity))
-        return Result::Cancelled;
+        return reportLoss() ? Result::LinkLost : Result::Cancelled;
     emit logLine(Level::Ok, str(Str::FwOkBootloader).arg(identity[1]).arg(identity[2]));
     if (identity[1] != ExpectedMajorVersion) {
         emit logLine(Level::Warning,
@@ -155,7 +160,7 @@ bool FirmwareUploader::waitForBootloader(unsigned short identity[3])
         if (!self)
             return false;
         QCoreApplication::processEvents();
-        if (!self)
+        if (!self || !m_lossReason.isEmpty())
             return false;
         // Failures that come back at once (an adapter pulled while the module reboots)
         // must not turn the wait into a busy loop: poll at most once per time-out.
@@ -216,20 +221,16 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
         const quint8 written = writeRegisters(registers, 0, count, BootloaderUnit, WriteTimeoutMs);
         if (!self)
             return Result::Cancelled;
-        if (written != ResultOk) {
-            emit logLine(Level::Error, str(Str::FwErrChunk));
-            return Result::TransferFailed;
-        }
+        if (written != ResultOk)
+            return transferFailure(str(Str::FwErrChunk));
 
         unsigned short command[2] = {static_cast<unsigned short>(length), ProgramLineCommand};
         const quint8 commanded =
             writeRegisters(command, LineLengthRegister, 2, BootloaderUnit, WriteTimeoutMs);
         if (!self)
             return Result::Cancelled;
-        if (commanded != ResultOk) {
-            emit logLine(Level::Error, str(Str::FwErrCommand));
-            return Result::TransferFailed;
-        }
+        if (commanded != ResultOk)
+            return transferFailure(str(Str::FwErrCommand));
 
         if (firstLine) {
             if (!pause(FirstLinePauseMs))
@@ -242,17 +243,16 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
             readHoldingRegisters(&status, CommandRegister, 1, BootloaderUnit, StatusTimeoutMs);
         if (!self)
             return Result::Cancelled;
-        if (statusRead != ResultOk) {
-            emit logLine(Level::Error, str(Str::FwErrStatus));
-            return Result::TransferFailed;
-        }
+        if (statusRead != ResultOk)
+            return transferFailure(str(Str::FwErrStatus));
         if (status != LineWritten) {
             emit logLine(Level::Error, str(Str::FwErrFlashWrite));
             return Result::TransferFailed;
         }
 
+        // No event pass of its own: each request's wait already runs the caller's events,
+        // the cancel request among them.
         emit progressChanged(image.percentRead());
-        QCoreApplication::processEvents();
         if (!self)
             return Result::Cancelled;
     }
@@ -261,13 +261,34 @@ Result FirmwareUploader::transfer(FirmwareImage &image)
         writeRegister(ExitCommand, CommandRegister, BootloaderUnit, WriteTimeoutMs);
     if (!self)
         return Result::Cancelled;
-    if (left != ResultOk) {
-        emit logLine(Level::Error, str(Str::FwErrExit));
-        return Result::TransferFailed;
-    }
+    if (left != ResultOk)
+        return transferFailure(str(Str::FwErrExit));
     emit progressChanged(100);
     emit logLine(Level::Success, str(Str::FwSuccess));
     return Result::Success;
+}
+
+Result FirmwareUploader::transferFailure(const QString &message)
+{
+    if (reportLoss())
+        return Result::LinkLost;
+    emit logLine(Level::Error, message);
+    return Result::TransferFailed;
+}
+
+bool FirmwareUploader::reportLoss()
+{
+    if (m_lossReason.isEmpty())
+        return false;
+    emit logLine(Level::Error, tr("Connection lost: %1").arg(m_lossReason));
+    return true;
+}
+
+void FirmwareUploader::losePort(const QString &reason)
+{
+    // Closing the link ends the request that waits; the upload then stops with the loss.
+    m_lossReason = reason;
+    closeLink();
 }
 
 bool FirmwareUploader::pause(int ms)
@@ -334,6 +355,8 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
     const auto table = op == RegisterOp::ReadInput ? QModbusDataUnit::InputRegisters
                                                    : QModbusDataUnit::HoldingRegisters;
     for (int attempt = 0; attempt < Attempts && !m_quitting; ++attempt) {
+        if (!m_modbus) // the port went away meanwhile
+            return ResultNoLink;
         QModbusDataUnit unit(table, start, count);
         QModbusReply *reply = nullptr;
         if (op == RegisterOp::Write) {
@@ -345,6 +368,29 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
         }
         if (!reply)
             continue;
+
+        ModbusExchange record;
+        record.sent = QDateTime::currentDateTime();
+        record.node = serverAddress;
+        record.functionCode = QModbusRequest::WriteMultipleRegisters; // as the toolkit sends
+        if (op == RegisterOp::ReadInput)
+            record.functionCode = QModbusRequest::ReadInputRegisters;
+        else if (op == RegisterOp::ReadHolding)
+            record.functionCode = QModbusRequest::ReadHoldingRegisters;
+        else if (count == 1)
+            record.functionCode = QModbusRequest::WriteSingleRegister;
+        record.start = start;
+        record.count = count;
+        if (op == RegisterOp::Write)
+            record.written = unit.values();
+        QElapsedTimer replyTime;
+        replyTime.start();
+        // Every way out of this attempt reports it.
+        const auto report = [this, &record, &replyTime](ModbusExchange::Result result) {
+            record.result = result;
+            record.replyMs = double(replyTime.nsecsElapsed()) / 1e6;
+            emit exchangeFinished(record);
+        };
 
         const QPointer<QModbusReply> guard(reply);
         if (!reply->isFinished()) {
@@ -365,14 +411,19 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
                 m_cancelled = true;
             }
         }
-        if (!guard)
+        if (!guard) {
+            report(m_lossReason.isEmpty() ? ModbusExchange::Result::NotConnected
+                                          : ModbusExchange::Result::PortLost);
             continue;
+        }
         if (!reply->isFinished()) {
             // Still queued or on the wire: the client would crash on a late answer to a
             // deleted reply, so it is released only once the client is done with it.
             connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+            report(ModbusExchange::Result::Timeout);
             continue;
         }
+        record.takeOutcome(*reply, !m_lossReason.isEmpty());
 
         bool ok = reply->error() == QModbusDevice::NoError;
         const QModbusDataUnit result = reply->result();
@@ -384,8 +435,13 @@ quint8 FirmwareUploader::registerOp(RegisterOp op, unsigned short *values, unsig
             const qsizetype received = qMin<qsizetype>(result.valueCount(), count);
             for (qsizetype i = 0; i < received; ++i)
                 values[i] = result.value(i);
+            record.read = result.values().mid(0, received);
         }
         reply->deleteLater();
+        // An answer without error but with the wrong echo is a reply to something else.
+        if (!ok && record.ok())
+            record.result = ModbusExchange::Result::InvalidReply;
+        report(record.result);
         if (ok)
             return ResultOk;
     }
@@ -410,12 +466,14 @@ bool FirmwareUploader::openLink(const QString &portName)
         emit logLine(Level::Error, str(Str::FwErrPortOpen).arg(reason));
         return false;
     }
+    m_portWatcher->watch(m_modbus, portName);
     emit logLine(Level::Ok, str(Str::FwOkConnected).arg(portName));
     return true;
 }
 
 void FirmwareUploader::closeLink()
 {
+    m_portWatcher->stop();
     if (!m_modbus)
         return;
     // Finishes every reply still queued, so no wait is left hanging on this client.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ModbusExchange.h"
 #include "TavrolixCoreExport.h"
 
 #include <QObject>
 
 class FirmwareImage;
 class QFileDevice;
+class PortWatcher;
 class QModbusRtuSerialClient;
 
 // Uploads a firmware image to a device's bootloader over a Modbus RTU link of its own
@@ -35,7 +37,8 @@ public:
         LinkFailed, // the port did not open
         ImageRejected, // checksum record missing or wrong
         TransferFailed, // the bootloader did not take a line, or the exit command
-        Busy // an upload already runs; nothing was done
+        Busy, // an upload already runs; nothing was done
+        LinkLost // the port went away during the upload
     };
     Q_ENUM(Result)
 
@@ -77,6 +80,8 @@ signals:
     void logLine(FirmwareUploader::Level level, const QString &message);
     void progressChanged(int percent);
     void finished(FirmwareUploader::Result result);
+    // Every attempt of a register operation on the link, as it ended.
+    void exchangeFinished(const ModbusExchange &exchange);
 
 private:
     enum class RegisterOp { ReadInput, ReadHolding, Write };
@@ -88,10 +93,17 @@ private:
     // Waits `ms` milliseconds with events processed; false when this object was deleted
     // meanwhile.
     bool pause(int ms);
+    // The end of a transfer whose request failed: the lost port when that was the cause
+    // (logged once), otherwise `message` and TransferFailed.
+    Result transferFailure(const QString &message);
+    bool reportLoss();
+    void losePort(const QString &reason);
     quint8 registerOp(RegisterOp op, unsigned short *values, unsigned short start,
                       unsigned short count, int serverAddress, int timeoutMs);
 
     QModbusRtuSerialClient *m_modbus = nullptr;
+    PortWatcher *m_portWatcher = nullptr;
+    QString m_lossReason; // why the port went away during this upload
     bool m_cancelled = false;
     bool m_running = false;
     // Set when the application quits during an upload: nested event loops no longer

@@ -1,5 +1,8 @@
 #include "ModbusClient.h"
 
+#include "ExchangeFormatter.h"
+#include "PortWatcher.h"
+
 #include <QEventLoop>
 #include <QModbusDataUnit>
 #include <QModbusReply>
@@ -10,7 +13,6 @@
 #include <QTimer>
 #include <QVariant>
 
-#include <iterator>
 #include <utility>
 
 namespace {
@@ -50,12 +52,59 @@ QSerialPort::Parity toSerialParity(char parity)
     return QSerialPort::NoParity;
 }
 
+quint8 functionCode(QModbusDataUnit::RegisterType type, bool isWrite, qsizetype count)
+{
+    // The toolkit sends a single write for one value.
+    switch (type) {
+    case QModbusDataUnit::Coils:
+        return isWrite ? (count == 1 ? 0x05 : 0x0F) : 0x01;
+    case QModbusDataUnit::DiscreteInputs:
+        return 0x02;
+    case QModbusDataUnit::HoldingRegisters:
+        return isWrite ? (count == 1 ? 0x06 : 0x10) : 0x03;
+    default:
+        return 0x04;
+    }
+}
+
+bool sameCount(const QModbusDataUnit &sent, const QModbusDataUnit &answer)
+{
+    // A device never answers with another count: such a reply is a late answer to
+    // an earlier request or a broken device, and its values must not be taken.
+    return answer.valueCount() == sent.valueCount();
+}
+
+bool paddedBits(const QModbusDataUnit &sent, const QModbusDataUnit &answer)
+{
+    // Bits arrive padded to whole bytes, so up to seven values more than asked for
+    // are normal; a whole byte more is a reply to some other request.
+    return answer.valueCount() >= sent.valueCount() && answer.valueCount() < sent.valueCount() + 8;
+}
+
+bool echoed(const QModbusDataUnit &sent, const QModbusDataUnit &answer)
+{
+    // The toolkit matches replies by function code only; the echoed address and
+    // count, and for a single write its value, tell a late reply to an earlier write
+    // from the answer to this one.
+    if (answer.startAddress() != sent.startAddress() || answer.valueCount() != sent.valueCount())
+        return false;
+    if (sent.valueCount() != 1)
+        return true;
+    // A single coil comes back as 0xFF00 or 0x0000, a register as itself.
+    const quint16 value = sent.value(0);
+    const quint16 back = answer.value(0);
+    return sent.registerType() == QModbusDataUnit::Coils ? (back != 0) == (value != 0)
+                                                         : back == value;
+}
+
 } // namespace
 
 ModbusClient::ModbusClient(QObject *parent)
     : QObject(parent)
+    , m_portWatcher(new PortWatcher(this))
 {
     m_clock.start();
+    QObject::connect(m_portWatcher, &PortWatcher::lost, this, &ModbusClient::losePort);
 }
 
 ModbusClient::~ModbusClient()
@@ -100,6 +149,9 @@ bool ModbusClient::connect(const QString &portName, int baudRate, char parity, i
         m_connected = true;
         m_lastError.clear();
         m_lastReason.clear();
+        m_lossReason.clear();
+        m_portName = portName;
+        m_portWatcher->watch(m_modbus, portName);
         m_mutex.unlock();
         emit connected();
         return true;
@@ -120,6 +172,7 @@ void ModbusClient::disconnect()
     QModbusRtuSerialClient *modbus = std::exchange(m_modbus, nullptr);
     const bool wasConnected = std::exchange(m_connected, false);
     m_mutex.unlock();
+    m_portWatcher->stop();
 
     if (modbus) {
         modbus->disconnectDevice();
@@ -135,18 +188,41 @@ void ModbusClient::setSlaveAddress(int address)
     m_slaveAddress = address;
 }
 
-void ModbusClient::fail(const QString &error, bool refused)
+void ModbusClient::losePort(const QString &reason)
 {
+    if (!m_connected)
+        return;
+    m_lossReason = tr("Port lost: %1").arg(reason);
+    // Disconnecting finishes every reply the toolkit still holds and wakes their callers,
+    // which then fail with the loss; later requests fail at once as not connected.
+    disconnect();
+    emit portLost(reason);
+}
+
+void ModbusClient::fail(const QString &error, ModbusExchange::Result kind, quint8 exceptionCode)
+{
+    if (!m_records.isEmpty()) {
+        m_records.last()->result = kind;
+        m_records.last()->exceptionCode = exceptionCode;
+    }
     m_lastError = error;
     m_lastReason = error;
-    m_lastRefused = refused;
+    m_lastRefused = kind == ModbusExchange::Result::Exception;
     ++m_failureCount;
     emit errorOccurred(error);
 }
 
+void ModbusClient::failDisconnected()
+{
+    if (m_lossReason.isEmpty())
+        fail(tr("Not connected"), ModbusExchange::Result::NotConnected);
+    else
+        fail(m_lossReason, ModbusExchange::Result::PortLost);
+}
+
 void ModbusClient::refuseReply()
 {
-    fail(tr("Invalid reply"));
+    fail(tr("Invalid reply"), ModbusExchange::Result::InvalidReply);
     // The answer to this request may still be on its way, and would be taken for the
     // next one: the line has to go quiet first.
     m_quietNeededMs = qMax(m_quietNeededMs, m_timeout);
@@ -194,7 +270,7 @@ bool ModbusClient::waitForQuietLine()
     const qint64 giveUpAt = m_clock.elapsed() + MaxSettleMs;
     while (lineSettling()) {
         if (m_clock.elapsed() >= giveUpAt) {
-            fail(tr("Timeout"));
+            fail(tr("Timeout"), ModbusExchange::Result::Timeout);
             return false;
         }
         QEventLoop loop;
@@ -209,7 +285,7 @@ bool ModbusClient::waitForQuietLine()
         if (!runWait(loop, int(qBound<qint64>(1, waitMs, qint64(MaxSettleMs)))))
             return false;
         if (!m_connected) {
-            fail(tr("Not connected"));
+            failDisconnected();
             return false;
         }
     }
@@ -218,33 +294,9 @@ bool ModbusClient::waitForQuietLine()
     return true;
 }
 
-QString ModbusClient::replyErrorText(const QModbusReply *reply) const
+QString ModbusClient::exceptionText(int code) const
 {
-    // The toolkit ends a reply with ProtocolError only for an exception response. Its
-    // code is read from the data: the response's own accessors load a function code
-    // that the toolkit stored sign-extended, which is undefined behaviour.
-    const QByteArray data = reply->rawResult().data();
-    if (reply->error() != QModbusDevice::ProtocolError || data.isEmpty())
-        return reply->errorString();
-
-    // The names the Modbus application protocol gives the exception codes.
-    static const char *const names[] = {
-        nullptr,
-        QT_TR_NOOP("illegal function"),
-        QT_TR_NOOP("illegal data address"),
-        QT_TR_NOOP("illegal data value"),
-        QT_TR_NOOP("server device failure"),
-        QT_TR_NOOP("acknowledge"),
-        QT_TR_NOOP("server device busy"),
-        nullptr,
-        QT_TR_NOOP("memory parity error"),
-        nullptr,
-        QT_TR_NOOP("gateway path unavailable"),
-        QT_TR_NOOP("gateway target device failed to respond"),
-    };
-    const int code = quint8(data.at(0));
-    const bool named = code >= 0 && code < int(std::size(names)) && names[code];
-    const QString name = named ? tr(names[code]) : tr("unknown exception");
+    const QString name = ExchangeFormatter::exceptionName(code);
     //: %1 is the exception code the device sent, %2 its name
     return tr("Modbus exception %1 (%2)").arg(code).arg(name);
 }
@@ -252,7 +304,7 @@ QString ModbusClient::replyErrorText(const QModbusReply *reply) const
 bool ModbusClient::waitForReply(QModbusReply *reply)
 {
     if (!reply) {
-        fail(tr("Invalid reply"));
+        fail(tr("Invalid reply"), ModbusExchange::Result::InvalidReply);
         return false;
     }
 
@@ -267,7 +319,7 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
     }
 
     if (!guard) {
-        fail(tr("Not connected"));
+        failDisconnected();
         return false;
     }
     if (!reply->isFinished()) {
@@ -280,31 +332,64 @@ bool ModbusClient::waitForReply(QModbusReply *reply)
         m_abandoned.append({reply, m_clock.elapsed() + 2 * m_timeout});
         m_quietNeededMs = qMax(m_quietNeededMs, m_timeout);
         noteLineActivity();
-        fail(tr("Timeout"));
+        fail(tr("Timeout"), ModbusExchange::Result::Timeout);
         return false;
     }
-    if (reply->error() != QModbusDevice::NoError) {
-        fail(replyErrorText(reply), reply->error() == QModbusDevice::ProtocolError);
-        reply->deleteLater();
-        return false;
-    }
-    return true;
+    ModbusExchange outcome;
+    outcome.takeOutcome(*reply, !m_lossReason.isEmpty());
+    if (outcome.ok())
+        return true;
+    const quint8 code = outcome.exceptionCode;
+    if (outcome.result == ModbusExchange::Result::Exception)
+        fail(exceptionText(code), outcome.result, code);
+    else if (outcome.result == ModbusExchange::Result::PortLost)
+        fail(m_lossReason, outcome.result);
+    else
+        fail(reply->errorString(), outcome.result);
+    reply->deleteLater();
+    return false;
 }
 
-bool ModbusClient::transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result)
+bool ModbusClient::transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result,
+                            AnswerCheck check)
+{
+    ModbusExchange record;
+    record.sent = QDateTime::currentDateTime();
+    record.node = m_slaveAddress;
+    record.functionCode = functionCode(unit.registerType(), isWrite, unit.valueCount());
+    record.start = quint16(unit.startAddress());
+    record.count = quint16(unit.valueCount());
+    if (isWrite)
+        record.written = unit.values();
+
+    const QPointer<ModbusClient> self(this);
+    m_records.append(&record);
+    const bool ok = exchange(unit, isWrite, result, check, record);
+    if (!self)
+        return false;
+    m_records.removeOne(&record);
+    if (ok && !isWrite)
+        record.read = result->values().mid(0, record.count);
+    emit exchangeFinished(record);
+    return ok;
+}
+
+bool ModbusClient::exchange(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result,
+                            AnswerCheck check, ModbusExchange &record)
 {
     // Failures are raised outside the lock: listeners of errorOccurred may call in.
-    QString error;
+    auto refusal = ModbusExchange::Result::Ok;
     {
         QMutexLocker lock(&m_mutex);
         const qsizetype count = unit.valueCount();
         if (!m_connected || !m_modbus)
-            error = tr("Not connected");
+            refusal = ModbusExchange::Result::NotConnected;
         else if (count == 0 || count > maxCount(unit.registerType(), isWrite))
-            error = tr("Invalid reply");
+            refusal = ModbusExchange::Result::InvalidReply;
     }
-    if (!error.isEmpty()) {
-        fail(error);
+    if (refusal != ModbusExchange::Result::Ok) {
+        const bool offline = refusal == ModbusExchange::Result::NotConnected;
+        fail(offline ? tr("Not connected") : tr("Invalid reply"), refusal);
         return false;
     }
     if (!waitForQuietLine())
@@ -312,6 +397,9 @@ bool ModbusClient::transact(const QModbusDataUnit &unit, bool isWrite, QModbusDa
 
     // The connection may have changed hands while the line settled.
     QModbusReply *reply = nullptr;
+    record.sent = QDateTime::currentDateTime();
+    QElapsedTimer replyTime;
+    replyTime.start();
     {
         QMutexLocker lock(&m_mutex);
         if (m_modbus) {
@@ -320,15 +408,24 @@ bool ModbusClient::transact(const QModbusDataUnit &unit, bool isWrite, QModbusDa
         }
     }
     if (!m_connected) {
-        fail(tr("Not connected"));
+        failDisconnected();
         return false;
     }
 
-    if (!waitForReply(reply))
+    const QPointer<ModbusClient> self(this);
+    const bool answered = waitForReply(reply);
+    if (!self)
+        return false;
+    record.replyMs = double(replyTime.nsecsElapsed()) / 1e6;
+    if (!answered)
         return false;
 
     *result = reply->result();
     reply->deleteLater();
+    if (!check(unit, *result)) {
+        refuseReply();
+        return false;
+    }
     return true;
 }
 
@@ -337,15 +434,8 @@ bool ModbusClient::readWords(int registerType, quint16 start, quint16 count,
 {
     const auto type = QModbusDataUnit::RegisterType(registerType);
     QModbusDataUnit answer;
-    if (!transact(QModbusDataUnit(type, start, count), false, &answer))
+    if (!transact(QModbusDataUnit(type, start, count), false, &answer, sameCount))
         return false;
-
-    // A device never answers with another count: such a reply is a late answer to
-    // an earlier request or a broken device, and its values must not be taken.
-    if (answer.valueCount() != count) {
-        refuseReply();
-        return false;
-    }
     values = answer.values();
     return true;
 }
@@ -354,15 +444,8 @@ bool ModbusClient::readBits(int registerType, quint16 start, quint16 count, QLis
 {
     const auto type = QModbusDataUnit::RegisterType(registerType);
     QModbusDataUnit answer;
-    if (!transact(QModbusDataUnit(type, start, count), false, &answer))
+    if (!transact(QModbusDataUnit(type, start, count), false, &answer, paddedBits))
         return false;
-
-    // Bits arrive padded to whole bytes, so up to seven values more than asked for
-    // are normal; a whole byte more is a reply to some other request.
-    if (answer.valueCount() < count || answer.valueCount() >= count + 8) {
-        refuseReply();
-        return false;
-    }
     QList<bool> bits;
     bits.reserve(count);
     for (quint16 i = 0; i < count; ++i)
@@ -374,26 +457,7 @@ bool ModbusClient::readBits(int registerType, quint16 start, quint16 count, QLis
 bool ModbusClient::write(const QModbusDataUnit &unit)
 {
     QModbusDataUnit answer;
-    if (!transact(unit, true, &answer))
-        return false;
-
-    // The toolkit matches replies by function code only; the echoed address and
-    // count, and for a single write its value, tell a late reply to an earlier write
-    // from the answer to this one.
-    bool echoed =
-        answer.startAddress() == unit.startAddress() && answer.valueCount() == unit.valueCount();
-    if (echoed && unit.valueCount() == 1) {
-        // A single coil comes back as 0xFF00 or 0x0000, a register as itself.
-        const quint16 sent = unit.value(0);
-        const quint16 back = answer.value(0);
-        echoed = unit.registerType() == QModbusDataUnit::Coils ? (back != 0) == (sent != 0)
-                                                               : back == sent;
-    }
-    if (!echoed) {
-        refuseReply();
-        return false;
-    }
-    return true;
+    return transact(unit, true, &answer, echoed);
 }
 
 bool ModbusClient::readCoils(quint16 start, quint16 count, QList<bool> &values)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModbusExchange.h"
 #include "TavrolixCoreExport.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@ class QEventLoop;
 class QModbusDataUnit;
 class QModbusReply;
 class QModbusRtuSerialClient;
+class PortWatcher;
 
 // The one Modbus RTU master of the program. Every request blocks its caller in a
 // nested event loop until the reply is in, failed or timed out (700 ms at most);
@@ -31,6 +33,8 @@ public:
     void setSlaveAddress(int address);
     int slaveAddress() const { return m_slaveAddress; }
     bool isConnected() const { return m_connected; }
+    // The port of the open connection, or of the last one.
+    QString portName() const { return m_portName; }
     QString lastError() const { return m_lastError; }
     // The reason of the last failure without the client's own wording around it: for a
     // failed connect the port's error text alone, otherwise the same as lastError().
@@ -76,18 +80,33 @@ signals:
     void errorOccurred(const QString &error);
     // No caller waits any more; emitted before the last one goes on.
     void waitsFinished();
+    // Every request that ended, refused ones included, in the order they ended.
+    void exchangeFinished(const ModbusExchange &exchange);
+    // The port went away while open (adapter pulled, device node gone) for `reason`: the
+    // waiting request failed with "Port lost", and the client is disconnected (emitted
+    // after disconnected()).
+    void portLost(const QString &reason);
 
 private:
     bool readBits(int registerType, quint16 start, quint16 count, QList<bool> &values);
     bool readWords(int registerType, quint16 start, quint16 count, QList<quint16> &values);
     bool write(const QModbusDataUnit &unit);
     // Sends the unit and waits; on true *result holds the reply's data unit.
-    bool transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result);
-    void fail(const QString &error, bool refused = false);
+    // Whether `answer` can be the device's answer to `sent`.
+    using AnswerCheck = bool (*)(const QModbusDataUnit &sent, const QModbusDataUnit &answer);
+    bool transact(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result,
+                  AnswerCheck check);
+    bool exchange(const QModbusDataUnit &unit, bool isWrite, QModbusDataUnit *result,
+                  AnswerCheck check, ModbusExchange &record);
+    // Records the failure in the exchange under way, if any.
+    void fail(const QString &error, ModbusExchange::Result kind, quint8 exceptionCode = 0);
+    // "Not connected", or why the port was lost if that is what ended the connection.
+    void failDisconnected();
+    void losePort(const QString &reason);
     // Fails the request for a reply that cannot be its answer, and keeps the line quiet
     // long enough for whatever else is on its way to be dropped unread.
     void refuseReply();
-    QString replyErrorText(const QModbusReply *reply) const;
+    QString exceptionText(int code) const;
     // Holds the next request back while the toolkit may still be answered for one the
     // guard gave up on, and until the line has been quiet since. False when the
     // connection went away meanwhile or the line never went quiet.
@@ -119,4 +138,11 @@ private:
     // The line must have been quiet this long since m_lastActivityMs before a request goes out.
     int m_quietNeededMs = 0;
     qint64 m_lastActivityMs = 0;
+
+    // The exchanges under way, innermost last: nested requests finish before outer ones.
+    QList<ModbusExchange *> m_records;
+    PortWatcher *m_portWatcher = nullptr;
+    QString m_portName;
+    // Why the port was lost; set until the next connect.
+    QString m_lossReason;
 };

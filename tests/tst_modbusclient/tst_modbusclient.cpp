@@ -1,4 +1,5 @@
 #include "DeviceSimulator.h"
+#include "ExchangeFormatter.h"
 #include "ModbusClient.h"
 #include "VirtualSerialPair.h"
 
@@ -199,6 +200,59 @@ private slots:
                                       : call(m_client, words, bits, value),
                  qPrintable(m_client.lastError()));
         QCOMPARE(m_device.requests().size(), 1);
+    }
+
+    // Each request is reported once, as it went over the line and ended.
+    void exchangeRecord_data()
+    {
+        QTest::addColumn<Call>("call");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("parameter");
+        QTest::addColumn<QString>("line"); // without the reply time
+        QTest::addColumn<int>("result");
+        const Call holding = CALL(c.readHoldingRegisters(100, 3, w));
+        using R = ModbusExchange::Result;
+        QTest::newRow("ok") << holding << Fault::None << 0
+                            << "node 1  03 Read Holding Registers  100+3  -> 17 0 129"
+                            << int(R::Ok);
+        QTest::newRow("write") << CALL(c.writeCoils(4, {true, false})) << Fault::None << 0
+                               << "node 1  0f Write Multiple Coils  4+2  <- 1 0" << int(R::Ok);
+        QTest::newRow("exception") << holding << Fault::Exception << 2
+                                   << "node 1  03 Read Holding Registers  100+3  "
+                                      "exception 2 (illegal data address)" << int(R::Exception);
+        QTest::newRow("time-out") << holding << Fault::NoReply << 0
+                                  << "node 1  03 Read Holding Registers  100+3  time-out"
+                                  << int(R::Timeout);
+        QTest::newRow("invalid reply") << holding << Fault::ShortReply << 0
+                                       << "node 1  03 Read Holding Registers  100+3  invalid reply"
+                                       << int(R::InvalidReply);
+    }
+
+    void exchangeRecord()
+    {
+        QFETCH(Call, call);
+        QFETCH(Fault, fault);
+        QFETCH(int, parameter);
+        QFETCH(QString, line);
+        QFETCH(int, result);
+        const QList<quint16> values{17, 0, 129};
+        for (int i = 0; i < 3; ++i)
+            m_device.setHoldingRegister(quint16(100 + i), values[i]);
+        m_device.setFault(fault, parameter);
+        QSignalSpy spy(&m_client, &ModbusClient::exchangeFinished);
+        QList<quint16> words;
+        QList<bool> bits;
+        quint16 x = 0;
+        const QDateTime before = QDateTime::currentDateTime();
+        QCOMPARE(call(m_client, words, bits, x), result == 0);
+        QCOMPARE(spy.size(), 1);
+        const auto record = spy.at(0).at(0).value<ModbusExchange>();
+        QCOMPARE(int(record.result), result);
+        QVERIFY(record.sent >= before && record.sent <= QDateTime::currentDateTime());
+        QVERIFY2(record.replyMs > 0 && (result == int(ModbusExchange::Result::Timeout))
+                     == (record.replyMs > 650), qPrintable(QString::number(record.replyMs)));
+        QCOMPARE(ExchangeFormatter::line(record),
+                 line + "  " + ExchangeFormatter::replyTime(record));
     }
 
     void lateReplyNeverAnswersAnotherRequest_data()

@@ -301,11 +301,10 @@ private slots:
         click("readAll");
         device.stop();
         pair.close();
-        click("saveToFlash");
+        // The window notices the port gone and ends the session by itself.
+        QTRY_VERIFY(logLines(window()).constLast().startsWith(QStringLiteral("Connection lost: ")));
         QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(ticks >= clock.elapsed() / 200); // the event loop kept running
-        QVERIFY(m_bench.answerer()->boxes().constLast().startsWith(QStringLiteral("Error|")));
-        click("connect");
         QVERIFY(panel().startsWith("Connect|Disconnected orange|-||1|"));
         QTRY_COMPARE(editors(), 0);
     }

@@ -1,9 +1,9 @@
 // Times "Read All" (44 requests) and "Save to Flash" (42 writes and the save command) of
 // the GSM modem editor against the simulated modem, run as its own process with line
-// timing, at 9600 and 115200 baud, and compares each with the time the frames alone need
-// on the wire: for every exchange the request and reply bytes at 10 bits a byte and 3.5
-// character times of silence before each frame.
+// timing, at 9600 and 115200 baud, against the same exchanges sent by a plain toolkit loop
+// and the time the frames alone need on the wire (see BareToolkitLoop).
 
+#include "BareToolkitLoop.h"
 #include "DevicePlugin.h"
 #include "ModbusClient.h"
 
@@ -17,60 +17,7 @@
 #include <QWidget>
 
 #include <memory>
-
-namespace {
-
-constexpr double BitsPerByte = 10;
-constexpr double SilenceChars = 3.5;
-
-// Request and reply sizes of the RTU frames of one exchange: address, function, CRC.
-struct Exchange
-{
-    int requestBytes;
-    int replyBytes;
-};
-
-Exchange readRegisters(int count)
-{
-    return {8, 5 + 2 * count};
-}
-Exchange readBits(int count)
-{
-    return {8, 5 + (count + 7) / 8};
-}
-Exchange writeRegisters(int count)
-{
-    return count == 1 ? Exchange{8, 8} : Exchange{9 + 2 * count, 8};
-}
-
-QList<Exchange> readAllExchanges()
-{
-    QList<Exchange> exchanges{readRegisters(3)};
-    exchanges.append(QList<Exchange>(5, readRegisters(8)));
-    exchanges.append(QList<Exchange>(36, readRegisters(30)));
-    exchanges << readRegisters(9) << readBits(64);
-    return exchanges;
-}
-
-QList<Exchange> saveExchanges()
-{
-    QList<Exchange> exchanges{writeRegisters(3)};
-    exchanges.append(QList<Exchange>(5, writeRegisters(8)));
-    exchanges.append(QList<Exchange>(36, writeRegisters(30)));
-    exchanges << writeRegisters(1); // the save command
-    return exchanges;
-}
-
-double wireSeconds(const QList<Exchange> &exchanges, int baud)
-{
-    double seconds = 0;
-    for (const Exchange &exchange : exchanges)
-        seconds +=
-            (exchange.requestBytes + exchange.replyBytes + 2 * SilenceChars) * BitsPerByte / baud;
-    return seconds;
-}
-
-} // namespace
+#include <utility>
 
 int main(int argc, char *argv[])
 {
@@ -104,6 +51,9 @@ int main(int argc, char *argv[])
             }
             simulatorOutput += simulator.readAll();
         }
+        // It prints every request: a full pipe would stall it.
+        QObject::connect(&simulator, &QProcess::readyRead, &simulator,
+                         [&simulator] { simulator.readAll(); });
 
         ModbusClient client;
         if (!client.connect(dir.filePath(QStringLiteral("line/configurator")), baud, 'N', 8, 1,
@@ -112,11 +62,15 @@ int main(int argc, char *argv[])
             return 1;
         }
         const std::unique_ptr<QWidget> editor(plugin->createWidget(&client, nullptr));
+        QList<ModbusExchange> exchanges;
+        QObject::connect(&client, &ModbusClient::exchangeFinished, &client,
+                         [&exchanges](const ModbusExchange &e) { exchanges << e; });
         const quint64 failures = client.failureCount();
         QElapsedTimer clock;
         clock.start();
         plugin->readFromDevice();
         const double readSeconds = clock.nsecsElapsed() / 1e9;
+        const QList<ModbusExchange> readExchanges = std::exchange(exchanges, {});
         clock.restart();
         plugin->writeToDevice();
         client.writeRegister(plugin->saveRegisterAddress(), 0x0300);
@@ -126,25 +80,34 @@ int main(int argc, char *argv[])
             return 1;
         }
         client.disconnect();
-        simulator.terminate();
-        simulator.waitForFinished(5000);
 
         out << baud << " baud" << Qt::endl;
         const struct
         {
             const char *name;
             double measured;
-            QList<Exchange> exchanges;
-        } runs[] = {{"Read All", readSeconds, readAllExchanges()},
-                    {"Save to Flash", saveSeconds, saveExchanges()}};
+            QList<ModbusExchange> exchanges;
+        } runs[] = {{"Read All", readSeconds, readExchanges},
+                    {"Save to Flash", saveSeconds, exchanges}};
         for (const auto &run : runs) {
-            const double limit = wireSeconds(run.exchanges, baud);
-            out << QString::asprintf("  %-14s %lld requests: measured %7.3f s, wire-time limit"
-                                     " %7.3f s, ratio %.3f, %.2f ms a request over the wire\n",
-                                     run.name, qlonglong(run.exchanges.size()), run.measured,
-                                     limit, run.measured / limit,
-                                     (run.measured - limit) * 1000 / run.exchanges.size());
+            QString error;
+            const double bare =
+                BareToolkitLoop::run(dir.filePath(QStringLiteral("line/configurator")), baud,
+                                     run.exchanges, -1, 0, &error);
+            if (bare < 0) {
+                err << "The bare toolkit loop failed: " << error << Qt::endl;
+                return 1;
+            }
+            const double limit = BareToolkitLoop::wireSeconds(run.exchanges, baud);
+            out << QString::asprintf("  %-14s %lld requests: ours %7.3f s, bare toolkit %7.3f s,"
+                                     " wire-time limit %7.3f s; ours/bare %.3f, ours/wire %.3f,"
+                                     " bare/wire %.3f\n",
+                                     run.name, qlonglong(run.exchanges.size()), run.measured, bare,
+                                     limit, run.measured / bare, run.measured / limit,
+                                     bare / limit);
         }
+        simulator.terminate();
+        simulator.waitForFinished(5000);
     }
     return 0;
 }
