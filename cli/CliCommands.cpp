@@ -5,6 +5,7 @@
 #include "ConfigurationFile.h"
 #include "ConfigurationTransfer.h"
 #include "DevicePlugin.h"
+#include "ExchangeFormatter.h"
 #include "FirmwareUploader.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
@@ -40,6 +41,8 @@ CliCommands::CliCommands(const CliOptions &options, QObject *parent)
     , m_client(new ModbusClient(this))
     , m_terminal(isatty(STDERR_FILENO) != 0)
 {
+    if (m_options.trace)
+        connect(m_client, &ModbusClient::exchangeFinished, this, &CliCommands::trace);
 }
 
 CliCommands::~CliCommands() = default;
@@ -314,6 +317,8 @@ int CliCommands::flash()
                 }
             });
     connect(&uploader, &FirmwareUploader::progressChanged, this, &CliCommands::progress);
+    if (m_options.trace)
+        connect(&uploader, &FirmwareUploader::exchangeFinished, this, &CliCommands::trace);
     if (!uploader.verifyImage(image))
         return fail(
             BadUsage,
@@ -472,6 +477,13 @@ void CliCommands::result(const QString &text, const QJsonValue &json)
     } else if (!text.isEmpty()) {
         m_out << text << Qt::endl;
     }
+}
+
+void CliCommands::trace(const ModbusExchange &exchange)
+{
+    if (m_terminal && m_lastPercent >= 0)
+        m_err << '\r';
+    m_err << ExchangeFormatter::line(exchange) << Qt::endl;
 }
 
 void CliCommands::progress(int percent)

@@ -15,6 +15,7 @@ class DeviceConfiguration;
 class DevicePlugin;
 class FirmwareUploader;
 class ModbusClient;
+class ModbusExchange;
 class RestartVerifier;
 
 // Runs one tavrolix-cli command and answers its exit code. Results go to standard
@@ -70,6 +71,8 @@ private:
                          const QString &version) const;
     void result(const QString &text, const QJsonValue &json);
     void progress(int percent);
+    // --trace: one decoded line per exchange on standard error.
+    void trace(const ModbusExchange &exchange);
 
     const CliOptions m_options;
     QTextStream m_out;

@@ -81,6 +81,9 @@ private slots:
         using L = QStringList;
         QTest::newRow("identify") << L{"identify", "--port", "PORT", "--json"} << 0
                                   << R"("device":"outputModuleDO8","node":1,"parity":"N")" << "";
+        QTest::newRow("trace") << L{"identify", "--port", "PORT", "--trace"} << 0
+                               << "outputModuleDO8 (signature 4)"
+                               << "node 1  04 Read Input Registers  0+1  -> 4  ";
         QTest::newRow("no answer") << L{"identify", "--port", "PORT", "--node", "9"} << 4 << ""
                                    << "No answer from node 9";
         QTest::newRow("no port") << L{"identify", "--port", "DIR/none"} << 3 << ""
