@@ -11,11 +11,12 @@
 #include "LinkHealthButton.h"
 #include "ModbusClient.h"
 #include "PluginManager.h"
-#include "RegisterView.h"
-#include "UnsavedChangesGuard.h"
 #include "ReconnectOffer.h"
+#include "RegisterView.h"
+#include "RestartCheck.h"
 #include "TrafficLog.h"
 #include "TrafficView.h"
+#include "UnsavedChangesGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -416,6 +417,10 @@ void MainWindow::onFirmwareUpdate()
     firmware->setPort(m_panel->chosenPort().location);
     connect(firmware, &FirmwareWidget::uploadEnded, this, &MainWindow::appendLog);
     layout->addWidget(firmware);
+    auto *restartCheck = new RestartCheck(firmware, m_panel->baudRate(), m_panel->parity(),
+                                          m_panel->node(), &dialog);
+    connect(restartCheck, &RestartCheck::logLine, this, &MainWindow::appendLog);
+    layout->addWidget(restartCheck);
     dialog.exec();
 }
 

@@ -38,6 +38,8 @@ public:
     // Chooses the port `location` (a system location): its entry in the list, or the
     // location typed in when the system does not list it.
     void setPort(const QString &location);
+    // The port the next upload opens; empty when none is chosen.
+    QString portName() const { return fwPortName(); }
 
     // CRC-32/MPEG-2 of `len` bytes at `data`: 0xFFFFFFFF for no data.
     static quint32 fwCrc32(const uchar *data, uint len);

@@ -1,11 +1,13 @@
 #include "BootloaderImage.h"
 #include "BootloaderSimulator.h"
+#include "DeviceSimulator.h"
 #include "FindControl.h"
 #include "FirmwareUploader.h"
 #include "FirmwareWidget.h"
 #include "I18n.h"
 #include "LogLines.h"
 #include "MainWindow.h"
+#include "OutputModuleModel.h"
 #include "TestApplication.h"
 #include "VirtualSerialPair.h"
 
@@ -654,6 +656,50 @@ private slots:
         QCOMPARE(seen, (QStringList{"open", last, Idle}));
         QCOMPARE(logLines(&window).constLast(), last.section(": ", 1));
         QCOMPARE(m_bootloader->exitCommands(), 1);
+    }
+
+    // "Verify after restart": once the upload is done, the module's application is asked
+    // who it is at the main window's setting; unchecked, nothing is asked.
+    void verifyAfterRestart_data()
+    {
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("checked") << true;
+        QTest::newRow("unchecked") << false;
+    }
+
+    void verifyAfterRestart()
+    {
+        QFETCH(bool, checked);
+        const QString path =
+            writeFile(QStringLiteral("image.enc"), BootloaderImage::generate(16, 3));
+        DeviceSimulator application;
+        OutputModuleModel model;
+        model.attach(&application);
+        connect(m_bootloader.get(), &BootloaderSimulator::exitCommandReceived, &application,
+                [&] {
+                    QTimer::singleShot(100, &application, [&] {
+                        m_bootloader->stop();
+                        application.start(m_pair.devicePath());
+                    });
+                });
+        MainWindow window;
+        QTimer::singleShot(0, &window, [&] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            setPort(*dialog->findChild<FirmwareWidget *>(), m_pair.clientPath());
+            findControl<QCheckBox>(dialog, "verifyAfterRestartCheck")->setChecked(checked);
+            clickAndChoose(*dialog, "uploadButton", path);
+            dialog->close();
+        });
+        findControl<QAction>(&window, "firmwareUpdateAction")->trigger();
+        const QString last = logLines(&window).constLast();
+        if (checked) {
+            QVERIFY2(last.startsWith("The application answers after ")
+                         && last.endsWith("(signature 4), firmware 1.3."),
+                     qPrintable(last));
+        } else {
+            QCOMPARE(last, QStringLiteral("[SUCCESS] Firmware uploaded successfully!"));
+            QCOMPARE(application.requests().size(), 0);
+        }
     }
 };
 
