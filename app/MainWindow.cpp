@@ -32,6 +32,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -43,6 +44,8 @@
 
 namespace {
 
+constexpr int DefaultWidth = 950;
+constexpr int DefaultHeight = 750;
 const QString iconPath = QStringLiteral(":/icons/favicon.png");
 const QString qtLicensingUrl = QStringLiteral("https://www.qt.io/licensing/");
 
@@ -60,7 +63,7 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowTitle(str(Str::AppTitle) + QStringLiteral("[*]"));
     setWindowIcon(QIcon(iconPath));
     setMinimumSize(900, 700);
-    resize(950, 750);
+    resize(DefaultWidth, DefaultHeight);
 
     createMonitoring();
     createCentralWidget();
@@ -114,6 +117,17 @@ void MainWindow::createMonitoring()
     connect(m_client, &ModbusClient::exchangeFinished, traffic, &TrafficLog::add);
     m_trafficView = new TrafficView(traffic, this);
     addDockWidget(Qt::BottomDockWidgetArea, m_trafficView);
+    // The view takes its height from the window, not from the device page: the window
+    // grows to make room where the screen has it.
+    connect(m_trafficView, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        const QScreen *screen = this->screen();
+        if (!visible || isMaximized() || !screen)
+            return;
+        const int room = screen->availableGeometry().bottom() - frameGeometry().bottom();
+        const int wanted = m_trafficView->sizeHint().height();
+        if (room > 0 && height() < DefaultHeight + wanted)
+            resize(width(), height() + qMin(room, wanted));
+    });
     m_trafficView->restoreVisibility();
 
     auto *health = new LinkHealth(this);

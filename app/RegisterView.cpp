@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -53,9 +54,14 @@ RegisterView::RegisterView(ModbusClient *client, const Link &link, QWidget *pare
     m_poller = new LivePoller(
         m_client, 1000,
         [this](const LivePoller::StillWanted &stillWanted) {
+            const quint64 generation = m_table.generation();
             const bool read = m_table.read(m_client, m_nodeSpin->value());
-            if (stillWanted())
-                showTable();
+            if (!stillWanted())
+                return read;
+            showTable();
+            // The range changed while this read waited: the new one is read next.
+            if (generation != m_table.generation())
+                QTimer::singleShot(0, this, [this] { readTable(false); });
             return read;
         },
         this);

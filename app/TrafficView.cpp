@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -85,18 +86,23 @@ TrafficView::TrafficView(TrafficLog *log, QWidget *parent)
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->resizeSection(TrafficLog::FunctionColumn, 230);
-    m_table->horizontalHeader()->resizeSection(TrafficLog::ValuesColumn, 260);
-    m_table->horizontalHeader()->resizeSection(TrafficLog::ResultColumn, 170);
+    m_table->horizontalHeader()->resizeSection(TrafficLog::ValuesColumn, 240);
+    m_table->horizontalHeader()->resizeSection(TrafficLog::ResultColumn, 120);
     m_table->horizontalHeader()->resizeSection(TrafficLog::NodeColumn, 50);
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
     setWidget(body);
 
     // New rows keep the view at the bottom unless the user scrolled up to read.
+    // Whether the view was at the bottom is known only before the rows go in; the scroll
+    // waits for the view to lay the new rows out.
+    connect(m_byFunction, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const QScrollBar *bar = m_table->verticalScrollBar();
+        m_followNewRows = bar->value() >= bar->maximum() - 1;
+    });
     connect(m_byFunction, &QAbstractItemModel::rowsInserted, this, [this] {
-        QScrollBar *bar = m_table->verticalScrollBar();
-        if (isVisible() && bar->value() >= bar->maximum() - 1)
-            m_table->scrollToBottom();
+        if (isVisible() && m_followNewRows)
+            QTimer::singleShot(0, m_table, &QTableView::scrollToBottom);
     });
     connect(toggleViewAction(), &QAction::triggered, this,
             [](bool visible) { QSettings().setValue(visibleKey, visible); });

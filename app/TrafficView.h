@@ -30,4 +30,5 @@ private:
     QComboBox *m_resultFilter = nullptr;
     QComboBox *m_functionFilter = nullptr;
     QTableView *m_table = nullptr;
+    bool m_followNewRows = true; // the view shows the newest rows
 };

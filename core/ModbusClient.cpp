@@ -412,11 +412,19 @@ bool ModbusClient::exchange(const QModbusDataUnit &unit, bool isWrite, QModbusDa
         return false;
     }
 
+    // The reply time ends when the reply is in, not when this wait returns: a modal
+    // dialog opened from a nested wait keeps the wait from returning.
+    qint64 finishedNs = -1;
+    QObject scope; // ends the connection with this call; the reply may live on
+    if (reply) {
+        QObject::connect(reply, &QModbusReply::finished, &scope,
+                         [&finishedNs, &replyTime] { finishedNs = replyTime.nsecsElapsed(); });
+    }
     const QPointer<ModbusClient> self(this);
     const bool answered = waitForReply(reply);
     if (!self)
         return false;
-    record.replyMs = double(replyTime.nsecsElapsed()) / 1e6;
+    record.replyMs = double(finishedNs >= 0 ? finishedNs : replyTime.nsecsElapsed()) / 1e6;
     if (!answered)
         return false;
 

@@ -94,6 +94,7 @@ bool RegisterTable::parse(const QString &text, Format format, quint16 &value)
 
 void RegisterTable::setRange(Kind kind, quint16 start, int count)
 {
+    ++m_generation;
     m_kind = kind;
     m_start = start;
     m_count = qBound(1, count, qMin(maxCount(kind), 0x10000 - int(start)));
@@ -139,19 +140,28 @@ bool RegisterTable::read(ModbusClient *client, int node)
     if (!client || !client->isConnected())
         return false;
     const NodeScope scope(client, node);
+    const quint64 generation = m_generation;
+    const quint16 start = m_start;
+    const int count = m_count;
     QList<quint16> values;
-    if (readRange(client, m_start, m_count, values)) {
-        m_values = values.mid(0, m_count);
+    const bool read = readRange(client, start, count, values);
+    if (generation != m_generation)
+        return false;
+    if (read) {
+        m_values = values.mid(0, count);
         m_valid.fill(true);
         m_errors.fill(QString());
         return true;
     }
     // Only a device that answered with a refusal is asked again, one address at a time;
     // a silent one would cost a time-out per address.
-    bool refused = guard && client->lastFailureRefused() && m_count > 1;
-    for (int i = 0; i < m_count; ++i) {
-        if (refused && guard && client->isConnected()
-            && readRange(client, quint16(m_start + i), 1, values)) {
+    bool refused = guard && client->lastFailureRefused() && count > 1;
+    for (int i = 0; i < count; ++i) {
+        const bool one = refused && guard && client->isConnected()
+            && readRange(client, quint16(start + i), 1, values);
+        if (generation != m_generation)
+            return false;
+        if (one) {
             m_values[i] = values.at(0);
             m_valid[i] = true;
             m_errors[i].clear();
@@ -173,10 +183,11 @@ bool RegisterTable::write(ModbusClient *client, int node, int index, quint16 val
     const QPointer<ModbusClient> guard(client);
     const NodeScope scope(client, node);
     const auto address = quint16(m_start + index);
+    const quint64 generation = m_generation;
     const bool written = m_kind == Kind::Coils ? client->writeSingleCoil(address, value != 0)
                                                : client->writeRegister(address, value);
-    if (!guard)
-        return false;
+    if (!guard || generation != m_generation) // the row is another range's now
+        return written;
     m_errors[index] = written ? QString() : client->lastError();
     if (written) {
         m_values[index] = m_kind == Kind::Coils ? quint16(value != 0) : value;

@@ -37,6 +37,8 @@ public:
     Kind kind() const { return m_kind; }
     quint16 start() const { return m_start; }
     int count() const { return m_count; }
+    // Changes with every setRange().
+    quint64 generation() const { return m_generation; }
 
     // Reads the range from node `node` (the client's node is restored afterwards). When
     // the device refuses the whole range, each address is read on its own so that every
@@ -59,6 +61,9 @@ private:
     Kind m_kind = Kind::HoldingRegisters;
     quint16 m_start = 0;
     int m_count = 1;
+    // Counts range changes: a read that finds it changed after a request stops there,
+    // so that values of one range never land in another.
+    quint64 m_generation = 0;
     QList<quint16> m_values;
     QList<bool> m_valid;
     QStringList m_errors;

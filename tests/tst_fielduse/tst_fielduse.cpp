@@ -159,6 +159,23 @@ private slots:
         QTRY_COMPARE(column(view, 1).section('|', 2, 2), "42");
     }
 
+    // The range changed while a read waits (each digit typed into the start address
+    // does that): the read's values never land in the new range's rows.
+    void rangeChangedDuringRead()
+    {
+        RegisterTable table;
+        table.setRange(RegisterTable::Kind::HoldingRegisters, 0, 4);
+        device()->setHoldingRegister(1, 11);
+        QObject scope;
+        connect(device(), &DeviceSimulator::requestReceived, &scope, [&table] {
+            table.setRange(RegisterTable::Kind::HoldingRegisters, 100, 2);
+        });
+        QVERIFY(!table.read(m_bench.client(), 1));
+        QCOMPARE(table.start(), quint16(100));
+        QVERIFY(!table.hasValue(0) && !table.hasValue(1));
+        QCOMPARE(table.error(0) + table.error(1), QString());
+    }
+
     // One control of each editor, changed as the user does it: the editor is modified
     // until it reads the device again; filling it from the device never marks it.
     void modified_data()
