@@ -272,6 +272,9 @@ void MainWindow::onConnect()
     if (!opened.ok()) {
         // The log line brings its own "Connection failed" in the user's language.
         appendLog(str(Str::ConnectionFailed).arg(m_client->lastErrorReason()));
+        appendLog(tr("Port %1 did not open: check that the adapter is plugged in and that no "
+                     "other program uses it; Refresh lists the ports there are.")
+                      .arg(port.location));
         m_panel->showStatus(ConnectionPanel::Status::Disconnected);
         QMessageBox::critical(this, str(Str::TitleError), opened.reason);
         return;

@@ -118,7 +118,9 @@ private slots:
             << identity + read << "<pty>|ttyVIRT0";
         QTest::newRow("open fails")
             << L{"port " + markup, "connect"} << "" << ""
-            << L{"Connecting to " + markup + " @ 9600 N...", "Connection failed: <reason>"}
+            << L{"Connecting to " + markup + " @ 9600 N...", "Connection failed: <reason>",
+                 "Port " + markup + " did not open: check that the adapter is plugged in and "
+                 "that no other program uses it; Refresh lists the ports there are."}
             << L{"Error|<lastError>|Critical"} << QString(closed).replace("<pty>", markup)
             << none << markup + '|' + markup;
         // An unplugged adapter: the port used last stays stored for its return.
