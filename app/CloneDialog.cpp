@@ -86,11 +86,6 @@ CloneDialog::CloneDialog(const ConfigurationFile &file, const QString &path, con
 
 CloneDialog::~CloneDialog() = default;
 
-void CloneDialog::setNodes(const QString &text)
-{
-    m_nodesEdit->setText(text);
-}
-
 bool CloneDialog::start()
 {
     QString error;

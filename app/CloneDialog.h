@@ -27,11 +27,6 @@ public:
                 const BusScanner::Setting &setting, QWidget *parent = nullptr);
     ~CloneDialog() override;
 
-    // The node list the user typed or the scan filled in.
-    void setNodes(const QString &text);
-    // Runs the clone on the nodes typed; false when the list or the port would not do.
-    bool start();
-    QList<ConfigurationCloner::NodeResult> results() const { return m_results; }
 
 signals:
     // A line for the main window's log.
@@ -41,6 +36,8 @@ protected:
     void reject() override;
 
 private:
+    // Runs the clone on the nodes typed; false when the list or the port would not do.
+    bool start();
     void findDevices();
     void showResult(const ConfigurationCloner::NodeResult &result);
     void setRunning(bool running);

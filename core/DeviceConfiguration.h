@@ -40,11 +40,6 @@ struct TAVROLIX_CORE_EXPORT ConfigurationBlock
     ConfigurationBlock &addSerial();
 
     int count() const; // addresses
-    quint16 end() const { return quint16(start + count()); } // one past the last
-    bool contains(Table t, quint16 address) const
-    {
-        return table == t && address >= start && address < end();
-    }
 };
 
 // Where the device keeps its own line settings, all holding registers.
