@@ -1,6 +1,7 @@
 #include "I18n.h"
 #include "MainWindow.h"
 #include "PluginManager.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/favicon.png")));
 
     I18n::instance()->detectLanguage();
+    Translations::install();
     // Every plug-in is loaded before the window exists; the set never changes later.
     PluginManager::instance()->loadPlugins();
 

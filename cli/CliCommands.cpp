@@ -23,7 +23,7 @@ namespace {
 QString deviceNameOf(quint16 signature)
 {
     const DevicePlugin *plugin = PluginManager::instance()->pluginForSignature(signature);
-    return plugin ? plugin->deviceName() : QStringLiteral("unknown");
+    return plugin ? plugin->deviceName() : QStringLiteral("unknown"); // as in JSON
 }
 
 QString lineText(const CliOptions::Setting &line)
@@ -268,11 +268,13 @@ int CliCommands::clone()
         return fail(PortFailed, m_client->lastError());
     ConfigurationCloner cloner(m_client, plugin, configuration);
     m_cloner = &cloner;
-    static const char *const outcomes[] = {"done", "skipped", "failed", "cancelled"};
+    // Machine words in JSON, translated in the text lines.
+    static const char *const outcomes[] = {QT_TR_NOOP("done"), QT_TR_NOOP("skipped"),
+                                           QT_TR_NOOP("failed"), QT_TR_NOOP("cancelled")};
     connect(&cloner, &ConfigurationCloner::nodeFinished, this,
             [this](const ConfigurationCloner::NodeResult &r) {
                 if (!m_options.json) {
-                    const QLatin1String outcome(outcomes[int(r.outcome)]);
+                    const QString outcome = tr(outcomes[int(r.outcome)]);
                     m_out << (r.detail.isEmpty()
                                   ? tr("node %1: %2").arg(r.node).arg(outcome)
                                   : tr("node %1: %2 (%3)").arg(r.node).arg(outcome, r.detail))

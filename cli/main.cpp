@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 #include "I18n.h"
 #include "PluginManager.h"
+#include "Translations.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -32,6 +33,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tavrolix"));
     // The plug-in manager's notes are for developers, not for scripts.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    // Before the options: their errors and the help are texts too.
+    I18n::instance()->detectLanguage();
+    Translations::install();
 
     CliOptions options;
     QString output;
@@ -42,7 +46,6 @@ int main(int argc, char *argv[])
         return exitCode;
     }
 
-    I18n::instance()->detectLanguage();
     PluginManager::instance()->loadPlugins();
 
     CliCommands commands(options);

@@ -11,7 +11,8 @@ endfunction()
 # A device plug-in: its root class <ROOT> and its editor <EDITOR>, each in a header and
 # source pair named after it, built into the plugins/ folder beside the program. The
 # target is recorded in the global property TAVROLIX_DEVICE_PLUGINS, which the tests use
-# to know which plug-in files the build makes.
+# to know which plug-in files the build makes. Its texts are translated in
+# translations/<target>_ru.ts.
 #
 #   tavrolix_add_device_plugin(<target> ROOT <class> EDITOR <class>)
 function(tavrolix_add_device_plugin target)
@@ -22,4 +23,5 @@ function(tavrolix_add_device_plugin target)
     target_link_libraries(${target} PRIVATE tavrolix_core tavrolix_devicesettings Qt6::Widgets)
     set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${TAVROLIX_PLUGIN_DIR})
     set_property(GLOBAL APPEND PROPERTY TAVROLIX_DEVICE_PLUGINS ${target})
+    tavrolix_add_translation(${target})
 endfunction()

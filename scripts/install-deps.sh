@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make
     qt6-base-dev qt6-serialport-dev qt6-serialbus-dev qt6-tools-dev
+    qt6-l10n-tools qt6-translations-l10n  # lupdate and lrelease; Qt's own Russian texts
     socat            # virtual null-modem pairs for the simulator and the tests
     clang libclang-rt-14-dev  # the fuzz target (libFuzzer)
     fonts-dejavu-core

@@ -16,6 +16,9 @@ cmake --preset debug
 cmake --build --preset debug -j"$jobs"
 ctest --preset debug -j"$jobs"
 
+echo "== The Russian translations against the sources"
+bash scripts/check-translations.sh build
+
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 cmake --preset sanitize
 cmake --build --preset sanitize -j"$jobs"

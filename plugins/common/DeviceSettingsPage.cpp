@@ -18,9 +18,11 @@ constexpr int DefaultAddress = 1;
 constexpr int DefaultBaudIndex = 2; // 9600
 constexpr int DefaultParity = 0; // none
 
+// The editor's own translation of `text` where it has one, else the page's.
 QString translated(const char *context, const char *text)
 {
-    return QCoreApplication::translate(context, text);
+    const QString own = QCoreApplication::translate(context, text);
+    return own != QLatin1String(text) ? own : DeviceSettingsPage::tr(text);
 }
 
 // The box's position, or `raw` when the box shows no entry.
@@ -63,9 +65,9 @@ void DeviceSettingsPage::createControls(const char *context)
 
     m_parityCombo = new QComboBox;
     m_parityCombo->setObjectName(QStringLiteral("deviceParityCombo"));
-    m_parityCombo->addItem(translated(context, "None"), 0);
-    m_parityCombo->addItem(translated(context, "Even"), 1);
-    m_parityCombo->addItem(translated(context, "Odd"), 2);
+    m_parityCombo->addItem(translated(context, QT_TR_NOOP("None")), 0);
+    m_parityCombo->addItem(translated(context, QT_TR_NOOP("Even")), 1);
+    m_parityCombo->addItem(translated(context, QT_TR_NOOP("Odd")), 2);
     setFactoryDefaults();
 }
 
@@ -74,7 +76,8 @@ void DeviceSettingsPage::buildStandard(const char *context)
     auto *layout = new QVBoxLayout(this);
 
     auto *note = new QLabel(translated(
-        context, "Changes take effect after saving to flash\nand power cycling the device."));
+        context,
+        QT_TR_NOOP("Changes take effect after saving to flash\nand power cycling the device.")));
     note->setStyleSheet(QStringLiteral("color: orange;"));
     layout->addWidget(note);
 
@@ -83,17 +86,17 @@ void DeviceSettingsPage::buildStandard(const char *context)
 
     auto *addressRow = new QHBoxLayout;
     addressRow->addWidget(m_addressSpin);
-    addressRow->addWidget(new QLabel(translated(context, "(1-247)")));
+    addressRow->addWidget(new QLabel(translated(context, QT_TR_NOOP("(1-247)"))));
     addressRow->addStretch();
-    form->addRow(translated(context, "Modbus Address:"), addressRow);
+    form->addRow(translated(context, QT_TR_NOOP("Modbus Address:")), addressRow);
 
     m_baudCombo->setMinimumWidth(80);
     m_baudCombo->setMaximumWidth(100);
-    form->addRow(translated(context, "Baud Rate:"), m_baudCombo);
+    form->addRow(translated(context, QT_TR_NOOP("Baud Rate:")), m_baudCombo);
 
     m_parityCombo->setMinimumWidth(60);
     m_parityCombo->setMaximumWidth(80);
-    form->addRow(translated(context, "Parity:"), m_parityCombo);
+    form->addRow(translated(context, QT_TR_NOOP("Parity:")), m_parityCombo);
 
     layout->addLayout(form);
     layout->addStretch();
@@ -103,28 +106,28 @@ void DeviceSettingsPage::buildGrouped(const char *context)
 {
     auto *layout = new QVBoxLayout(this);
 
-    auto *note = new QLabel(
-        translated(context,
-                   "Changes take effect after saving to flash and reconnecting with new "
-                   "parameters."));
+    auto *note = new QLabel(translated(
+        context,
+        QT_TR_NOOP("Changes take effect after saving to flash and reconnecting with new "
+                   "parameters.")));
     note->setWordWrap(true);
     note->setStyleSheet(QStringLiteral("color: orange;"));
     layout->addWidget(note);
 
-    auto *serialGroup = new QGroupBox(translated(context, "Serial Port Settings"));
+    auto *serialGroup = new QGroupBox(translated(context, QT_TR_NOOP("Serial Port Settings")));
     auto *serialGrid = new QGridLayout(serialGroup);
-    serialGrid->addWidget(new QLabel(translated(context, "Modbus Address:")), 0, 0);
+    serialGrid->addWidget(new QLabel(translated(context, QT_TR_NOOP("Modbus Address:"))), 0, 0);
     serialGrid->addWidget(m_addressSpin, 0, 1);
-    serialGrid->addWidget(new QLabel(translated(context, "Baud Rate:")), 1, 0);
+    serialGrid->addWidget(new QLabel(translated(context, QT_TR_NOOP("Baud Rate:"))), 1, 0);
     serialGrid->addWidget(m_baudCombo, 1, 1);
-    serialGrid->addWidget(new QLabel(translated(context, "Parity:")), 2, 0);
+    serialGrid->addWidget(new QLabel(translated(context, QT_TR_NOOP("Parity:"))), 2, 0);
     serialGrid->addWidget(m_parityCombo, 2, 1);
     serialGrid->setColumnStretch(2, 1);
     layout->addWidget(serialGroup);
 
-    auto *infoGroup = new QGroupBox(translated(context, "Device Info"));
+    auto *infoGroup = new QGroupBox(translated(context, QT_TR_NOOP("Device Info")));
     auto *infoGrid = new QGridLayout(infoGroup);
-    infoGrid->addWidget(new QLabel(translated(context, "Build Date/Time:")), 0, 0);
+    infoGrid->addWidget(new QLabel(translated(context, QT_TR_NOOP("Build Date/Time:"))), 0, 0);
     m_buildTimeLabel = new QLabel(QStringLiteral("---"));
     m_buildTimeLabel->setObjectName(QStringLiteral("buildTimeLabel"));
     m_buildTimeLabel->setStyleSheet(QStringLiteral("font-weight: bold;"));
@@ -139,13 +142,13 @@ void DeviceSettingsPage::buildPortGroup(const char *context)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto *group = new QGroupBox(translated(context, "Device Port Settings"));
+    auto *group = new QGroupBox(translated(context, QT_TR_NOOP("Device Port Settings")));
     auto *form = new QFormLayout(group);
     // Some styles stretch the fields across the window; three short values do not need it.
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    form->addRow(translated(context, "Modbus Address:"), m_addressSpin);
-    form->addRow(translated(context, "Baud Rate:"), m_baudCombo);
-    form->addRow(translated(context, "Parity:"), m_parityCombo);
+    form->addRow(translated(context, QT_TR_NOOP("Modbus Address:")), m_addressSpin);
+    form->addRow(translated(context, QT_TR_NOOP("Baud Rate:")), m_baudCombo);
+    form->addRow(translated(context, QT_TR_NOOP("Parity:")), m_parityCombo);
     layout->addWidget(group);
 }
 

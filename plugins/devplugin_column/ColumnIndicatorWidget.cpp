@@ -138,8 +138,7 @@ QWidget *ColumnIndicatorWidget::createGeneralTab()
 
 QWidget *ColumnIndicatorWidget::createRangesTab()
 {
-    // Translated once, for the first page of the program run; later pages reuse them.
-    static const QStringList rangeHeaders = {
+    const QStringList rangeHeaders = {
         tr("Red Begin"),   tr("Red End"),   tr("Yellow Begin"), tr("Yellow End"),
         tr("Green Begin"), tr("Green End"), tr("Blue"),
     };
