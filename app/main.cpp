@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // These names are also where the connection settings are stored.
     QApplication::setApplicationName(QStringLiteral("Tavrolix Configurator"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(TAVROLIX_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tavrolix"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/favicon.png")));
 

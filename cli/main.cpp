@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tavrolix Configurator"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAVROLIX_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("Tavrolix"));
     // The plug-in manager's notes are for developers, not for scripts.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));

@@ -11,6 +11,8 @@ packages=(
     clang libclang-rt-14-dev  # the fuzz target (libFuzzer)
     fonts-dejavu-core
     xvfb xauth       # a virtual display where the machine has none
+    dpkg-dev file    # the Debian package: dpkg-shlibdeps finds its dependencies
+    desktop-file-utils appstream  # and its desktop entry and metainfo are checked
 )
 
 missing=()

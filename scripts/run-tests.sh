@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs the whole suite twice: plainly, and under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then runs the fuzz targets (firmware
-# image check, GSM message texts) for a bounded time each (TAVROLIX_FUZZ_SECONDS, 60 by
-# default).
+# AddressSanitizer and UndefinedBehaviorSanitizer; checks the translations against the
+# sources; builds, installs, tries and removes the Debian package (this changes the
+# machine's installed packages); then runs the fuzz targets (firmware image check, GSM
+# message texts) for a bounded time each (TAVROLIX_FUZZ_SECONDS, 60 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,9 @@ ctest --preset debug -j"$jobs"
 
 echo "== The Russian translations against the sources"
 bash scripts/check-translations.sh build
+
+echo "== The Debian package, installed, tried and removed"
+bash scripts/package-smoke.sh
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer build and tests"
 cmake --preset sanitize

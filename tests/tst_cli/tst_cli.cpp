@@ -96,7 +96,7 @@ private slots:
         QTest::newRow("no command") << L{} << 2 << "" << "Usage: tavrolix-cli COMMAND";
         QTest::newRow("unknown command") << L{"flush"} << 2 << "" << "Unknown command";
         QTest::newRow("help") << L{"scan", "--help"} << 0 << "--allowance" << "";
-        QTest::newRow("version") << L{"--version"} << 0 << "tavrolix-cli 1.0" << "";
+        QTest::newRow("version") << L{"--version"} << 0 << "tavrolix-cli " TAVROLIX_VERSION << "";
         QTest::newRow("scan") << L{"scan", "--port", "PORT", "--nodes", "1-3", "--json"} << 0
                               << R"("node":1,"parity":"N","replyMs":)" << "Found node 1";
         QTest::newRow("scan, none") << L{"scan", "--port", "PORT", "--nodes", "2-3"} << 1
