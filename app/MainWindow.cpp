@@ -427,8 +427,6 @@ void MainWindow::onFirmwareUpdate()
     // its procedure runs. How each upload ended stays in this log after the dialog.
     QDialog dialog(this);
     dialog.setWindowTitle(str(Str::FwWindowTitle));
-    dialog.setMinimumSize(600, 500);
-    dialog.resize(650, 550);
     auto *layout = new QVBoxLayout(&dialog);
     auto *firmware = new FirmwareWidget(&dialog);
     firmware->setPort(m_panel->chosenPort().location);
@@ -438,6 +436,11 @@ void MainWindow::onFirmwareUpdate()
                                           m_panel->node(), &dialog);
     connect(restartCheck, &RestartCheck::logLine, this, &MainWindow::appendLog);
     layout->addWidget(restartCheck);
+    // At least 600 x 500, at first 650 x 550, but never smaller than the contents need:
+    // a set minimum size overrides the layout's, and the log would be cut off.
+    const QSize needed = layout->totalMinimumSize();
+    dialog.setMinimumSize(needed.expandedTo(QSize(600, 500)));
+    dialog.resize(layout->totalSizeHint().expandedTo(QSize(650, 550)));
     dialog.exec();
 }
 

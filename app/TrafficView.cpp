@@ -89,6 +89,11 @@ TrafficView::TrafficView(TrafficLog *log, QWidget *parent)
     m_table->horizontalHeader()->resizeSection(TrafficLog::ValuesColumn, 240);
     m_table->horizontalHeader()->resizeSection(TrafficLog::ResultColumn, 120);
     m_table->horizontalHeader()->resizeSection(TrafficLog::NodeColumn, 50);
+    // No heading cut off, in any language.
+    QHeaderView *header = m_table->horizontalHeader();
+    for (int column = 0; column < header->count(); ++column)
+        header->resizeSection(column,
+                              qMax(header->sectionSize(column), header->sectionSizeHint(column)));
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
     setWidget(body);

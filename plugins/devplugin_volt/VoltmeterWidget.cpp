@@ -69,8 +69,10 @@ QTableWidget *inputTable(int columns, const QStringList &headings, const QList<i
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setHorizontalHeaderLabels(headings);
+    // Wider where a translated heading would be cut off.
     for (int c = 0; c < widths.size(); ++c)
-        table->setColumnWidth(c, widths.at(c));
+        table->setColumnWidth(c,
+                              qMax(widths.at(c), table->horizontalHeader()->sectionSizeHint(c)));
     for (int r = 0; r < VoltmeterWidget::InputCount; ++r)
         table->setRowHeight(r, 36);
     return table;

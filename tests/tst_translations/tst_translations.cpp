@@ -21,12 +21,14 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QPluginLoader>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 #include <QXmlStreamReader>
 
@@ -94,6 +96,16 @@ public:
     {
         root->show();
         settle();
+        // A window held below what its layout needs squeezes its contents.
+        if (const QLayout *layout = root->layout()) {
+            const QSize needed = layout->totalMinimumSize();
+            if (root->width() < needed.width() || root->height() < needed.height())
+                m_problems << describe(root, QStringLiteral("%1x%2 for contents of %3x%4")
+                                                     .arg(root->width())
+                                                     .arg(root->height())
+                                                     .arg(needed.width())
+                                                     .arg(needed.height()));
+        }
         const auto tabWidgets = root->findChildren<QTabWidget *>();
         checkShown(root);
         for (QTabWidget *tabs : tabWidgets) {
@@ -156,6 +168,20 @@ private:
             } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
                 for (int i = 0; i < combo->count(); ++i)
                     text(combo, combo->itemText(i));
+            } else if (auto *header = qobject_cast<QHeaderView *>(widget)) {
+                if (header->orientation() != Qt::Horizontal)
+                    continue;
+                for (int section = 0; section < header->count(); ++section) {
+                    const QString title =
+                            header->model()->headerData(section, Qt::Horizontal).toString();
+                    text(header, title);
+                    if (!header->isSectionHidden(section)
+                        && header->sectionSize(section) < header->sectionSizeHint(section))
+                        m_problems << describe(header, title)
+                                + QStringLiteral(" cut off: %1 of %2 pixels")
+                                          .arg(header->sectionSize(section))
+                                          .arg(header->sectionSizeHint(section));
+                }
             } else if (auto *table = qobject_cast<QTableWidget *>(widget)) {
                 for (int column = 0; column < table->columnCount(); ++column) {
                     if (const QTableWidgetItem *header = table->horizontalHeaderItem(column))
@@ -344,6 +370,39 @@ private slots:
             QVERIFY2(needed.width() <= m_editorArea.width() && needed.height() <= m_editorArea.height(),
                      qPrintable(QStringLiteral("needs %1x%2").arg(needed.width()).arg(needed.height())));
         }
+    }
+
+    // The firmware window as the main window opens it, with the restart check below it.
+    void firmwareDialog_data()
+    {
+        QTest::addColumn<bool>("russian");
+        QTest::newRow("en") << false;
+        QTest::newRow("ru") << true;
+    }
+
+    void firmwareDialog()
+    {
+        QFETCH(bool, russian);
+        I18n::instance()->setLanguage(russian ? Lang::Russian : Lang::English);
+        if (!russian)
+            removeTranslators();
+        const auto restore = qScopeGuard([this] {
+            reinstallTranslators();
+            I18n::instance()->setLanguage(Lang::Russian);
+        });
+        MainWindow window;
+        PageCheck check(russian);
+        bool opened = false;
+        QTimer::singleShot(0, &window, [&] {
+            if (QWidget *dialog = QApplication::activeModalWidget()) {
+                opened = true;
+                check.check(dialog);
+                dialog->close();
+            }
+        });
+        findControl<QAction>(&window, QStringLiteral("firmwareUpdateAction"))->trigger();
+        QVERIFY(opened);
+        QVERIFY2(check.problems().isEmpty(), qPrintable(check.problems().join(QLatin1Char('\n'))));
     }
 
 private:
