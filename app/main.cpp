@@ -14,6 +14,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(TAVROLIX_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tavrolix"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/favicon.png")));
+    // The installed desktop entry, so that a desktop shows its name and icon.
+    QApplication::setDesktopFileName(QStringLiteral("com.tavrolix.configurator"));
 
     I18n::instance()->detectLanguage();
     Translations::install();
