@@ -204,6 +204,24 @@ class tst_Translations : public QObject
 {
     Q_OBJECT
 
+    // The string table and the translations in Russian, or both in English, until the
+    // returned guard ends; then Russian again.
+    auto speak(bool russian)
+    {
+        I18n::instance()->setLanguage(russian ? Lang::Russian : Lang::English);
+        if (!russian) {
+            m_removed = QCoreApplication::instance()->findChildren<QTranslator *>();
+            for (QTranslator *translator : std::as_const(m_removed))
+                QCoreApplication::removeTranslator(translator);
+        }
+        return qScopeGuard([this] {
+            for (QTranslator *translator : std::as_const(m_removed))
+                QCoreApplication::installTranslator(translator);
+            m_removed.clear();
+            I18n::instance()->setLanguage(Lang::Russian);
+        });
+    }
+
 private slots:
     void initTestCase()
     {
@@ -341,13 +359,7 @@ private slots:
         QFETCH(QString, plugin);
         QFETCH(PageFactory, page);
         const bool russian = language == QLatin1String("ru");
-        I18n::instance()->setLanguage(russian ? Lang::Russian : Lang::English);
-        if (!russian)
-            removeTranslators();
-        const auto restore = qScopeGuard([this] {
-            reinstallTranslators();
-            I18n::instance()->setLanguage(Lang::Russian);
-        });
+        const auto restore = speak(russian);
 
         ModbusClient client;
         std::unique_ptr<QWidget> shown;
@@ -383,13 +395,7 @@ private slots:
     void firmwareDialog()
     {
         QFETCH(bool, russian);
-        I18n::instance()->setLanguage(russian ? Lang::Russian : Lang::English);
-        if (!russian)
-            removeTranslators();
-        const auto restore = qScopeGuard([this] {
-            reinstallTranslators();
-            I18n::instance()->setLanguage(Lang::Russian);
-        });
+        const auto restore = speak(russian);
         MainWindow window;
         PageCheck check(russian);
         bool opened = false;
@@ -406,20 +412,6 @@ private slots:
     }
 
 private:
-    void removeTranslators()
-    {
-        m_removed = QCoreApplication::instance()->findChildren<QTranslator *>();
-        for (QTranslator *translator : std::as_const(m_removed))
-            QCoreApplication::removeTranslator(translator);
-    }
-
-    void reinstallTranslators()
-    {
-        for (QTranslator *translator : std::as_const(m_removed))
-            QCoreApplication::installTranslator(translator);
-        m_removed.clear();
-    }
-
     QStringList m_loaded;
     QList<QTranslator *> m_removed;
     QSize m_editorArea;
