@@ -463,7 +463,10 @@ bool GsmModemWidget::importSmsFile(const QString &fileName)
         QTextStream in(&file);
         in.setEncoding(QStringConverter::Utf8); // a byte-order mark still decides
         while (lines.size() < MessageCount && !in.atEnd()) {
-            QString line = in.readLine().left(MessageChars);
+            // A byte-order mark inside the text (files joined together) is invisible,
+            // the modem cannot send it, and at the start of an exported file the next
+            // import would take it for the file's own mark.
+            QString line = in.readLine().remove(QChar(0xFEFF)).left(MessageChars);
             // Never keep half of a character that the cut split.
             if (!line.isEmpty() && line.back().isHighSurrogate())
                 line.chop(1);

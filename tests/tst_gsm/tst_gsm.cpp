@@ -210,6 +210,8 @@ private slots:
                                         << QStringList{u"Ґє 😀"_qs};
         QTest::newRow("UTF-16 mark")
             << QByteArray("\xFF\xFE\x01\x04\n\x00", 6) << QStringList{u"Ё"_qs};
+        QTest::newRow("marks inside the text dropped")
+            << QByteArray("\xFF\xFE\xFF\xFE\x01\x04\xFF\xFE\n\x00", 10) << QStringList{u"Ё"_qs};
         QStringList lines;
         for (int n = 1; n <= 40; ++n)
             lines << QString::number(n);
