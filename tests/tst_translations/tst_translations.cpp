@@ -41,20 +41,12 @@ namespace {
 // and the string table's "Save to Flash".
 const QSet<QString> &untranslatedWords()
 {
-    static const QSet<QString> words = {
-        QStringLiteral("ms"),    QStringLiteral("sec"),   QStringLiteral("mA"),
-        QStringLiteral("Hz"),    QStringLiteral("Modbus"), QStringLiteral("RTU"),
-        QStringLiteral("OK"),    QStringLiteral("OUT"),   QStringLiteral("IN"),
-        QStringLiteral("DI"),    QStringLiteral("AI"),    QStringLiteral("CH"),
-        QStringLiteral("SMS"),   QStringLiteral("GSM"),   QStringLiteral("CRC"),
-        QStringLiteral("hex"),   QStringLiteral("Tavrolix"), QStringLiteral("Qt"),
-        QStringLiteral("CSV"),   QStringLiteral("USB"),   QStringLiteral("RS"),
-        QStringLiteral("enc"),   QStringLiteral("tavcfg"), QStringLiteral("LED"),
-        QStringLiteral("COM"),   QStringLiteral("Pt"),    QStringLiteral("SPS"),
-        QStringLiteral("FRAM"),  QStringLiteral("Flash"), QStringLiteral("Hex"),
-        QStringLiteral("regSl"),
-    };
-    return words;
+    static const QStringList words =
+            QStringLiteral("ms sec mA Hz Modbus RTU OK OUT IN DI AI CH SMS GSM CRC hex Hex "
+                           "Tavrolix Qt CSV USB RS enc tavcfg LED COM Pt SPS FRAM Flash regSl")
+                    .split(QLatin1Char(' '));
+    static const QSet<QString> set(words.cbegin(), words.cend());
+    return set;
 }
 
 // A text a Russian user should not see in English: Latin words beyond the list above.
@@ -140,11 +132,12 @@ private:
             m_problems << describe(widget, shown);
     }
 
-    void fits(const QWidget *widget, const QString &shown, int needed)
+    void fits(const QWidget *widget, const QString &shown, int needed, int has = -1)
     {
-        if (!shown.isEmpty() && widget->width() < needed)
+        has = has < 0 ? widget->width() : has;
+        if (!shown.isEmpty() && has < needed)
             m_problems << describe(widget, shown)
-                    + QStringLiteral(" cut off: %1 of %2 pixels").arg(widget->width()).arg(needed);
+                    + QStringLiteral(" cut off: %1 of %2 pixels").arg(has).arg(needed);
     }
 
     void checkShown(QWidget *page)
@@ -175,12 +168,9 @@ private:
                     const QString title =
                             header->model()->headerData(section, Qt::Horizontal).toString();
                     text(header, title);
-                    if (!header->isSectionHidden(section)
-                        && header->sectionSize(section) < header->sectionSizeHint(section))
-                        m_problems << describe(header, title)
-                                + QStringLiteral(" cut off: %1 of %2 pixels")
-                                          .arg(header->sectionSize(section))
-                                          .arg(header->sectionSizeHint(section));
+                    if (!header->isSectionHidden(section))
+                        fits(header, title, header->sectionSizeHint(section),
+                             header->sectionSize(section));
                 }
             } else if (auto *table = qobject_cast<QTableWidget *>(widget)) {
                 for (int column = 0; column < table->columnCount(); ++column) {
