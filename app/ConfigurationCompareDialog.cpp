@@ -49,7 +49,7 @@ ConfigurationCompareDialog::ConfigurationCompareDialog(
     bold.setBold(true);
     for (int r = 0; r < rows.size(); ++r) {
         const ConfigurationTransfer::Row &row = rows.at(r);
-        const QString field = row.isSerial ? tr("%1 (line setting)").arg(row.field) : row.field;
+        const QString field = row.isSerial ? tr("%1 (line setting)").arg(row.label) : row.label;
         const QStringList texts = {field, ConfigurationTransfer::valueText(row, row.device),
                                    ConfigurationTransfer::valueText(row, row.file)};
         for (int c = 0; c < 3; ++c) {

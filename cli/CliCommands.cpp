@@ -220,7 +220,7 @@ int CliCommands::compare()
             continue;
         const QString device = ConfigurationTransfer::valueText(row, row.device);
         const QString inFile = ConfigurationTransfer::valueText(row, row.file);
-        lines << tr("%1: device %2, file %3").arg(row.field, device, inFile);
+        lines << tr("%1: device %2, file %3").arg(row.label, device, inFile);
         differences.append(QJsonObject{{QStringLiteral("field"), row.field},
                                        {QStringLiteral("device"), device},
                                        {QStringLiteral("file"), inFile}});

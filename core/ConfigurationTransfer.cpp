@@ -69,6 +69,7 @@ ConfigurationTransfer::Result ConfigurationTransfer::compare(const Configuration
         for (const ConfigurationField &field : described->fields) {
             Row row;
             row.field = field.name;
+            row.label = field.label(labelContext());
             row.table = block.table;
             row.address = quint16(block.start + offset);
             row.isSigned = field.isSigned;
@@ -200,12 +201,18 @@ QList<quint16> ConfigurationTransfer::target(const ConfigurationFile::Block &blo
     return wanted;
 }
 
+const char *ConfigurationTransfer::labelContext() const
+{
+    const auto *object = dynamic_cast<const QObject *>(m_plugin);
+    return object ? object->metaObject()->className() : "ConfigurationBlock";
+}
+
 QString ConfigurationTransfer::fieldAt(const ConfigurationFile::Block &block, int offset) const
 {
     if (const ConfigurationBlock *described = describedBlock(block)) {
         for (const ConfigurationField &field : described->fields) {
             if (offset < field.count)
-                return field.name;
+                return field.label(labelContext());
             offset -= field.count;
         }
     }

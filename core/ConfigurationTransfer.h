@@ -34,7 +34,8 @@ public:
     // One field of the file beside the device's value of it.
     struct Row
     {
-        QString field;
+        QString field; // the name in files and scripts
+        QString label; // the name in the user's language
         ConfigurationBlock::Table table = ConfigurationBlock::Table::HoldingRegisters;
         quint16 address = 0;
         bool isSigned = false;
@@ -76,8 +77,10 @@ private:
     // The file's values of `block` with the device's serial settings, unless applied.
     QList<quint16> target(const ConfigurationFile::Block &block, const QList<quint16> &device,
                           bool applySerial) const;
-    // The field of `block` at `offset` addresses from its start.
+    // The field of `block` at `offset` addresses from its start, in the user's language.
     QString fieldAt(const ConfigurationFile::Block &block, int offset) const;
+    // The plug-in's root class, where its field names are translated.
+    const char *labelContext() const;
     QString reason() const;
 
     QPointer<ModbusClient> m_client;

@@ -1,6 +1,25 @@
 #include "DeviceConfiguration.h"
 
+#include <QCoreApplication>
+#include <QRegularExpression>
+
 DeviceConfiguration::~DeviceConfiguration() = default;
+
+QString ConfigurationField::label(const char *context) const
+{
+    static const QRegularExpression number(QStringLiteral("[0-9]+"));
+    const QRegularExpressionMatch match = number.match(name);
+    QString pattern = name;
+    if (match.hasMatch())
+        pattern.replace(match.capturedStart(), match.capturedLength(), QStringLiteral("%1"));
+    const QByteArray source = pattern.toUtf8();
+    QString translated = QCoreApplication::translate(context, source.constData());
+    if (translated == pattern)
+        translated = QCoreApplication::translate("ConfigurationBlock", source.constData());
+    if (translated == pattern)
+        return name;
+    return match.hasMatch() ? translated.arg(match.captured()) : translated;
+}
 
 ConfigurationBlock &ConfigurationBlock::add(const QString &name, bool isSigned)
 {
@@ -24,9 +43,9 @@ ConfigurationBlock &ConfigurationBlock::addText(const QString &name, int registe
 
 ConfigurationBlock &ConfigurationBlock::addSerial()
 {
-    return add(QStringLiteral("Node address"))
-        .add(QStringLiteral("Baud rate index"))
-        .add(QStringLiteral("Parity"));
+    return add(QT_TRANSLATE_NOOP("ConfigurationBlock", "Node address"))
+        .add(QT_TRANSLATE_NOOP("ConfigurationBlock", "Baud rate index"))
+        .add(QT_TRANSLATE_NOOP("ConfigurationBlock", "Parity"));
 }
 
 int ConfigurationBlock::count() const

@@ -10,11 +10,16 @@
 
 // One setting the device keeps in flash: a holding register or a coil, or a text of
 // several registers.
-struct ConfigurationField
+struct TAVROLIX_CORE_EXPORT ConfigurationField
 {
-    QString name; // short and English: "Input 2 type"; not translated, it goes into files
+    QString name; // short and English: "Input 2 type"; it goes into files as it is
     int count = 1; // addresses it takes
     bool isSigned = false; // a register shown as a signed 16-bit value
+
+    // The name in the user's language, for the window and messages. A plug-in marks its
+    // names for translation (QT_TR_NOOP, the number in the name as %1) in its root class,
+    // `context`; the line settings of addSerial() are ConfigurationBlock's.
+    QString label(const char *context) const;
 };
 
 // A run of settings at consecutive addresses, read and written in one request each.

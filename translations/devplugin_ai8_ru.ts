@@ -7,6 +7,22 @@
         <source>8 analog inputs (PT100 / 0-20mA)</source>
         <translation>8 аналоговых входов (PT100 / 0-20 mA)</translation>
     </message>
+    <message>
+        <source>Channel %1 sensor type</source>
+        <translation>Канал %1 — тип датчика</translation>
+    </message>
+    <message>
+        <source>Channel %1 ramp</source>
+        <translation>Канал %1 — плавность</translation>
+    </message>
+    <message>
+        <source>Channel %1 multiplier</source>
+        <translation>Канал %1 — множитель</translation>
+    </message>
+    <message>
+        <source>Samples per second</source>
+        <translation>Выборок в секунду</translation>
+    </message>
 </context>
 <context>
     <name>AnalogModule8Widget</name>

@@ -7,6 +7,66 @@
         <source>4-channel column indicator</source>
         <translation>4-канальный столбчатый индикатор</translation>
     </message>
+    <message>
+        <source>Safe period</source>
+        <translation>Безопасный период</translation>
+    </message>
+    <message>
+        <source>Column %1 slave value</source>
+        <translation>Индикатор %1 — значение ведомого</translation>
+    </message>
+    <message>
+        <source>Slave mode</source>
+        <translation>Режим ведомого</translation>
+    </message>
+    <message>
+        <source>Use safe period</source>
+        <translation>Использовать безопасный период</translation>
+    </message>
+    <message>
+        <source>Column %1 red begin</source>
+        <translation>Индикатор %1 — красный от</translation>
+    </message>
+    <message>
+        <source>Column %1 red end</source>
+        <translation>Индикатор %1 — красный до</translation>
+    </message>
+    <message>
+        <source>Column %1 yellow begin</source>
+        <translation>Индикатор %1 — жёлтый от</translation>
+    </message>
+    <message>
+        <source>Column %1 yellow end</source>
+        <translation>Индикатор %1 — жёлтый до</translation>
+    </message>
+    <message>
+        <source>Column %1 green begin</source>
+        <translation>Индикатор %1 — зелёный от</translation>
+    </message>
+    <message>
+        <source>Column %1 green end</source>
+        <translation>Индикатор %1 — зелёный до</translation>
+    </message>
+    <message>
+        <source>Column %1 blue</source>
+        <translation>Индикатор %1 — синий</translation>
+    </message>
+    <message>
+        <source>Column %1 remote node</source>
+        <translation>Индикатор %1 — адрес источника</translation>
+    </message>
+    <message>
+        <source>Column %1 input register</source>
+        <translation>Индикатор %1 — входной регистр</translation>
+    </message>
+    <message>
+        <source>Column %1 active</source>
+        <translation>Индикатор %1 — активен</translation>
+    </message>
+    <message>
+        <source>Column %1 hide previous</source>
+        <translation>Индикатор %1 — скрывать предыдущие</translation>
+    </message>
 </context>
 <context>
     <name>ColumnIndicatorWidget</name>

@@ -7,6 +7,10 @@
         <source>40 digital inputs with debouncing</source>
         <translation>40 дискретных входов с подавлением дребезга</translation>
     </message>
+    <message>
+        <source>Input %1 delay</source>
+        <translation>Вход %1 — задержка антидребезга</translation>
+    </message>
 </context>
 <context>
     <name>InputModule40Widget</name>

@@ -7,6 +7,26 @@
         <source>8 relay digital outputs</source>
         <translation>8 дискретных релейных выходов</translation>
     </message>
+    <message>
+        <source>Node address</source>
+        <translation>Адрес устройства</translation>
+    </message>
+    <message>
+        <source>Safe state timeout</source>
+        <translation>Тайм-аут безопасного состояния</translation>
+    </message>
+    <message>
+        <source>Relay safe state</source>
+        <translation>Безопасное состояние реле</translation>
+    </message>
+    <message>
+        <source>Baud rate index</source>
+        <translation>Индекс скорости</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Чётность</translation>
+    </message>
 </context>
 <context>
     <name>OutputDO8Widget</name>

@@ -7,6 +7,14 @@
         <source>GSM Modem SMS Gateway</source>
         <translation>GSM-модем, SMS-шлюз</translation>
     </message>
+    <message>
+        <source>Telephone %1</source>
+        <translation>Телефон %1</translation>
+    </message>
+    <message>
+        <source>Message %1</source>
+        <translation>Сообщение %1</translation>
+    </message>
 </context>
 <context>
     <name>GsmModemWidget</name>

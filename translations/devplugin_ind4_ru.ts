@@ -7,6 +7,54 @@
         <source>4-channel LED indicator display</source>
         <translation>4-канальный светодиодный индикатор</translation>
     </message>
+    <message>
+        <source>Input %1 ramp</source>
+        <translation>Вход %1 — плавность</translation>
+    </message>
+    <message>
+        <source>Input %1 begin mA</source>
+        <translation>Вход %1 — начало, mA</translation>
+    </message>
+    <message>
+        <source>Input %1 scale begin</source>
+        <translation>Вход %1 — начало шкалы</translation>
+    </message>
+    <message>
+        <source>Input %1 scale end</source>
+        <translation>Вход %1 — конец шкалы</translation>
+    </message>
+    <message>
+        <source>Modbus input</source>
+        <translation>Вход Modbus</translation>
+    </message>
+    <message>
+        <source>Switch period</source>
+        <translation>Период переключения</translation>
+    </message>
+    <message>
+        <source>Postfix/prefix</source>
+        <translation>Постфикс/префикс</translation>
+    </message>
+    <message>
+        <source>Input %1 symbol</source>
+        <translation>Вход %1 — символ</translation>
+    </message>
+    <message>
+        <source>Invert matrix</source>
+        <translation>Инверсия матрицы</translation>
+    </message>
+    <message>
+        <source>Input %1 decimals</source>
+        <translation>Вход %1 — знаков после точки</translation>
+    </message>
+    <message>
+        <source>Samples per second</source>
+        <translation>Выборок в секунду</translation>
+    </message>
+    <message>
+        <source>Input %1 type</source>
+        <translation>Вход %1 — тип</translation>
+    </message>
 </context>
 <context>
     <name>Indicator4Widget</name>

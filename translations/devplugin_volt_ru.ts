@@ -7,6 +7,22 @@
         <source>4 configurable analog inputs + 4 fixed voltage inputs</source>
         <translation>4 настраиваемых аналоговых входа + 4 фиксированных входа напряжения</translation>
     </message>
+    <message>
+        <source>Input %1 type</source>
+        <translation>Вход %1 — тип</translation>
+    </message>
+    <message>
+        <source>Input %1 ramp</source>
+        <translation>Вход %1 — плавность</translation>
+    </message>
+    <message>
+        <source>Input %1 multiplier</source>
+        <translation>Вход %1 — множитель</translation>
+    </message>
+    <message>
+        <source>Samples per second</source>
+        <translation>Выборок в секунду</translation>
+    </message>
 </context>
 <context>
     <name>VoltmeterWidget</name>

@@ -25,6 +25,21 @@
     </message>
 </context>
 <context>
+    <name>ConfigurationBlock</name>
+    <message>
+        <source>Node address</source>
+        <translation>Адрес устройства</translation>
+    </message>
+    <message>
+        <source>Baud rate index</source>
+        <translation>Индекс скорости</translation>
+    </message>
+    <message>
+        <source>Parity</source>
+        <translation>Чётность</translation>
+    </message>
+</context>
+<context>
     <name>ConfigurationCloner</name>
     <message>
         <source>No answer: %1</source>

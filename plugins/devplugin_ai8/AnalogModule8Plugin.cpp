@@ -11,10 +11,10 @@ AnalogModule8Plugin::AnalogModule8Plugin(QObject *parent)
 QList<ConfigurationBlock> AnalogModule8Plugin::configurationBlocks() const
 {
     return {ConfigurationBlock::holding(0)
-                .addNumbered(QStringLiteral("Channel %1 sensor type"), 8)
-                .addNumbered(QStringLiteral("Channel %1 ramp"), 8)
-                .addNumbered(QStringLiteral("Channel %1 multiplier"), 8)
-                .add(QStringLiteral("Samples per second"))
+                .addNumbered(QT_TR_NOOP("Channel %1 sensor type"), 8)
+                .addNumbered(QT_TR_NOOP("Channel %1 ramp"), 8)
+                .addNumbered(QT_TR_NOOP("Channel %1 multiplier"), 8)
+                .add(QT_TR_NOOP("Samples per second"))
                 .addSerial()};
 }
 

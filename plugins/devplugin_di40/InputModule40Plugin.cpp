@@ -11,7 +11,7 @@ InputModule40Plugin::InputModule40Plugin(QObject *parent)
 QList<ConfigurationBlock> InputModule40Plugin::configurationBlocks() const
 {
     return {
-        ConfigurationBlock::holding(12).addNumbered(QStringLiteral("Input %1 delay"), 40),
+        ConfigurationBlock::holding(12).addNumbered(QT_TR_NOOP("Input %1 delay"), 40),
         ConfigurationBlock::holding(100).addSerial(),
     };
 }

@@ -12,12 +12,12 @@ QList<ConfigurationBlock> OutputDO8Plugin::configurationBlocks() const
     // The blocks the editor writes: the safe-state mask has a request of its own.
     return {
         ConfigurationBlock::holding(100)
-            .add(QStringLiteral("Node address"))
-            .add(QStringLiteral("Safe state timeout")),
-        ConfigurationBlock::holding(102).add(QStringLiteral("Relay safe state")),
+            .add(QT_TR_NOOP("Node address"))
+            .add(QT_TR_NOOP("Safe state timeout")),
+        ConfigurationBlock::holding(102).add(QT_TR_NOOP("Relay safe state")),
         ConfigurationBlock::holding(104)
-            .add(QStringLiteral("Baud rate index"))
-            .add(QStringLiteral("Parity")),
+            .add(QT_TR_NOOP("Baud rate index"))
+            .add(QT_TR_NOOP("Parity")),
     };
 }
 

@@ -10,21 +10,21 @@ Indicator4Plugin::Indicator4Plugin(QObject *parent)
 QList<ConfigurationBlock> Indicator4Plugin::configurationBlocks() const
 {
     ConfigurationBlock perInput =
-        ConfigurationBlock::holding(11).addNumbered(QStringLiteral("Input %1 ramp"), 4);
+        ConfigurationBlock::holding(11).addNumbered(QT_TR_NOOP("Input %1 ramp"), 4);
     for (int n = 1; n <= 4; ++n) {
-        perInput.add(QStringLiteral("Input %1 begin mA").arg(n))
-            .add(QStringLiteral("Input %1 scale begin").arg(n), true)
-            .add(QStringLiteral("Input %1 scale end").arg(n), true);
+        perInput.add(QString(QT_TR_NOOP("Input %1 begin mA")).arg(n))
+            .add(QString(QT_TR_NOOP("Input %1 scale begin")).arg(n), true)
+            .add(QString(QT_TR_NOOP("Input %1 scale end")).arg(n), true);
     }
-    perInput.add(QStringLiteral("Modbus input"))
-        .add(QStringLiteral("Switch period"))
-        .add(QStringLiteral("Postfix/prefix"))
-        .addNumbered(QStringLiteral("Input %1 symbol"), 4)
-        .add(QStringLiteral("Invert matrix"))
-        .addNumbered(QStringLiteral("Input %1 decimals"), 4);
+    perInput.add(QT_TR_NOOP("Modbus input"))
+        .add(QT_TR_NOOP("Switch period"))
+        .add(QT_TR_NOOP("Postfix/prefix"))
+        .addNumbered(QT_TR_NOOP("Input %1 symbol"), 4)
+        .add(QT_TR_NOOP("Invert matrix"))
+        .addNumbered(QT_TR_NOOP("Input %1 decimals"), 4);
     return {
-        ConfigurationBlock::holding(0).add(QStringLiteral("Samples per second")).addSerial(),
-        ConfigurationBlock::holding(5).addNumbered(QStringLiteral("Input %1 type"), 4),
+        ConfigurationBlock::holding(0).add(QT_TR_NOOP("Samples per second")).addSerial(),
+        ConfigurationBlock::holding(5).addNumbered(QT_TR_NOOP("Input %1 type"), 4),
         perInput,
     };
 }

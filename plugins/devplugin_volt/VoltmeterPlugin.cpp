@@ -12,10 +12,10 @@ VoltmeterPlugin::VoltmeterPlugin(QObject *parent)
 QList<ConfigurationBlock> VoltmeterPlugin::configurationBlocks() const
 {
     return {ConfigurationBlock::holding(0)
-                .addNumbered(QStringLiteral("Input %1 type"), 4)
-                .addNumbered(QStringLiteral("Input %1 ramp"), 8)
-                .addNumbered(QStringLiteral("Input %1 multiplier"), 4)
-                .add(QStringLiteral("Samples per second"))
+                .addNumbered(QT_TR_NOOP("Input %1 type"), 4)
+                .addNumbered(QT_TR_NOOP("Input %1 ramp"), 8)
+                .addNumbered(QT_TR_NOOP("Input %1 multiplier"), 4)
+                .add(QT_TR_NOOP("Samples per second"))
                 .addSerial()};
 }
 

@@ -2,6 +2,7 @@
 #include "CloneDialog.h"
 #include "ConfigurationCompareDialog.h"
 #include "ConfigurationFile.h"
+#include "DeviceConfiguration.h"
 #include "DevicePlugin.h"
 #include "FindControl.h"
 #include "FirmwareWidget.h"
@@ -299,6 +300,34 @@ private slots:
         const QString qm = QFileInfo(tsFile).completeBaseName() + QStringLiteral(".qm");
         QVERIFY2(m_loaded.contains(QDir(QStringLiteral(TAVROLIX_TRANSLATIONS_DIR)).filePath(qm)),
                  qPrintable(m_loaded.join(QLatin1Char(' '))));
+    }
+
+    // Every setting a configuration file holds has a Russian name, with its number.
+    void fieldLabels_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        for (const QString &plugin : QStringLiteral(TAVROLIX_DEVICE_PLUGINS).split(','))
+            QTest::newRow(qPrintable(plugin)) << plugin;
+    }
+
+    void fieldLabels()
+    {
+        QFETCH(QString, plugin);
+        QPluginLoader loader(QDir(QStringLiteral(TAVROLIX_PLUGIN_DIR)).filePath(plugin));
+        QObject *root = loader.instance();
+        auto *configuration = qobject_cast<DeviceConfiguration *>(root);
+        QVERIFY2(configuration, qPrintable(loader.errorString()));
+        static const QRegularExpression number(QStringLiteral("[0-9]+"));
+        QStringList untranslated;
+        for (const ConfigurationBlock &block : configuration->configurationBlocks()) {
+            for (const ConfigurationField &field : block.fields) {
+                const QString label = field.label(root->metaObject()->className());
+                if (looksEnglish(label) || number.match(field.name).captured()
+                                                   != number.match(label).captured())
+                    untranslated << field.name + QStringLiteral(" -> ") + label;
+            }
+        }
+        QVERIFY2(untranslated.isEmpty(), qPrintable(untranslated.join(QLatin1Char('\n'))));
     }
 
     // In Russian no page shows an English text or cuts a text off; in English nothing is
