@@ -69,6 +69,7 @@ stop() { # <name>
 export DISPLAY=:$((90 + RANDOM % 100))
 Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 running[display]=$!
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 waitFor() { # <pattern> <file>: until a line of the file matches, at most 20 s
     for _ in $(seq 200); do grep -q "$1" "$2" 2>/dev/null && return; sleep 0.1; done
