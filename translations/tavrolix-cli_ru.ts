@@ -128,7 +128,7 @@
     </message>
     <message>
         <source>Prints the fields in which the device differs from FILE.</source>
-        <translation>Выводит поля, в которых устройство отличается от FILE.</translation>
+        <translation>Выводит параметры, в которых устройство отличается от FILE.</translation>
     </message>
     <message>
         <source>Writes what differs from FILE, verifies it and saves it to flash.</source>
