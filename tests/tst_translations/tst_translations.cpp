@@ -27,7 +27,6 @@
 #include <QPluginLoader>
 #include <QRegularExpression>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
@@ -173,11 +172,6 @@ private:
                         fits(header, title, header->sectionSizeHint(section),
                              header->sectionSize(section));
                 }
-            } else if (auto *table = qobject_cast<QTableWidget *>(widget)) {
-                for (int column = 0; column < table->columnCount(); ++column) {
-                    if (const QTableWidgetItem *header = table->horizontalHeaderItem(column))
-                        text(table, header->text());
-                }
             }
         }
     }
@@ -187,7 +181,6 @@ private:
 };
 
 using PageFactory = std::function<QWidget *(ModbusClient *)>;
-
 
 } // namespace
 
